@@ -1,0 +1,37 @@
+#pragma once
+// Finding a running window by its title and talking to it: a local socket in the runtime
+// folder named after the title. Messages are lines: "copydata <n> <text>" (answered with a
+// line holding the receiver's result) and "close".
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kobal {
+
+class Messenger {
+public:
+    // True when a window with that title is listening.
+    static bool windowExists(const std::string& title);
+    // Sends copy-data n with a UTF-8 text and waits up to timeoutMs for the answer.
+    // Returns the receiver's result, or -1 when nobody answered.
+    static long sendCopyData(const std::string& title, unsigned long n, const std::string& text,
+                             int timeoutMs = 1000);
+    // Posts "close" (no answer awaited). False when no such window.
+    static bool postClose(const std::string& title);
+};
+
+// The receiving side; lives on the thread of a Qt event loop (the UI thread).
+class MessengerServer {
+public:
+    using CopyDataHandler = std::function<long(unsigned long n, const std::string& text)>;
+    using CloseHandler = std::function<void()>;
+    MessengerServer(const std::string& title, CopyDataHandler onCopyData, CloseHandler onClose);
+    ~MessengerServer();
+    bool listening() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+} // namespace kobal

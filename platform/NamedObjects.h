@@ -1,0 +1,120 @@
+#pragma once
+// Kernel objects with the Windows meanings the engine and the link rely on, on POSIX named
+// semaphores (names from paths::posixName, so users and test homes never collide).
+//
+//  NamedEvent      auto-reset event: set() wakes exactly one wait; setting it while already set
+//                  changes nothing; a wait consumes the signal.
+//  NamedSemaphore  a semaphore whose maximum count is 1: several releases before a wait count
+//                  as one.
+//  NamedMutex      a binary lock between processes with timed waits.
+//  Event           unnamed auto-reset or manual-reset event inside one process.
+//  WaitSet         waits for the first of several handles (in order: the lowest index wins
+//                  when several are signalled), with a time-out; says which fired.
+//
+// A process killed while holding an object must not block later users: named semaphores are
+// created per (scope, name); open() of an object whose creator died works as usual, and
+// NamedMutex recovers a lock whose holder died (the holder's pid is kept beside it).
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kobal {
+
+constexpr int kInfinite = -1;
+constexpr int WAIT_TIMEOUT_INDEX = -1;
+
+class Waitable {
+public:
+    virtual ~Waitable() = default;
+    // Non-blocking: takes the signal if present (auto-reset) and returns true.
+    virtual bool tryTake() = 0;
+    // Blocks up to timeoutMs (kInfinite: forever). True when signalled (and taken).
+    virtual bool wait(int timeoutMs) = 0;
+};
+
+class NamedEvent : public Waitable {
+public:
+    // Opens the event of that name, creating it (non-signalled) when it does not exist.
+    // alreadyExisted() tells which happened. valid() false when neither worked.
+    static std::unique_ptr<NamedEvent> openOrCreate(const std::string& name);
+    // Opens only; nullptr when no such event exists.
+    static std::unique_ptr<NamedEvent> open(const std::string& name);
+    ~NamedEvent() override;
+
+    bool set();
+    bool tryTake() override;
+    bool wait(int timeoutMs) override;
+    bool alreadyExisted() const { return existed_; }
+    const std::string& name() const { return name_; }
+    // Removes the name from the system (the last party does this).
+    static void unlink(const std::string& name);
+
+private:
+    NamedEvent() = default;
+    void* sem_ = nullptr;
+    bool existed_ = false;
+    std::string name_;
+};
+
+class NamedSemaphore : public Waitable {
+public:
+    static std::unique_ptr<NamedSemaphore> openOrCreate(const std::string& name);
+    ~NamedSemaphore() override;
+    bool release(); // count becomes 1 (stays 1 when already 1)
+    bool tryTake() override;
+    bool wait(int timeoutMs) override;
+    bool alreadyExisted() const { return existed_; }
+    static void unlink(const std::string& name);
+
+private:
+    NamedSemaphore() = default;
+    void* sem_ = nullptr;
+    bool existed_ = false;
+    std::string name_;
+};
+
+class NamedMutex {
+public:
+    static std::unique_ptr<NamedMutex> openOrCreate(const std::string& name);
+    static std::unique_ptr<NamedMutex> open(const std::string& name);
+    ~NamedMutex();
+    bool lock(int timeoutMs); // false on time-out
+    void unlock();
+    bool alreadyExisted() const { return existed_; }
+    static void unlink(const std::string& name);
+
+private:
+    NamedMutex() = default;
+    void* sem_ = nullptr;
+    int lockFd_ = -1;
+    bool existed_ = false;
+    std::string name_;
+};
+
+// In-process event (auto-reset by default, manual-reset on request).
+class Event : public Waitable {
+public:
+    explicit Event(bool manualReset = false, bool initiallySet = false);
+    void set();
+    void reset();
+    bool tryTake() override;
+    bool wait(int timeoutMs) override;
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool manual_;
+    bool set_;
+};
+
+class WaitSet {
+public:
+    // Index of the first handle that was signalled (its signal taken), or WAIT_TIMEOUT_INDEX.
+    // Polls with a short back-off so named (cross-process) and in-process handles mix.
+    static int waitAny(const std::vector<Waitable*>& handles, int timeoutMs);
+};
+
+} // namespace kobal
