@@ -10,7 +10,9 @@ namespace kobal::test {
 namespace {
 std::string g_home;
 }
-std::string homeDir() { return g_home; }
+std::string homeDir() {
+    return g_home;
+}
 } // namespace kobal::test
 
 int main(int argc, char** argv) {

@@ -16,9 +16,15 @@ std::string makeTempDir(const std::string& tag) {
     return dir;
 }
 
-std::string samplesDir() { return KOBAL_SAMPLES_DIR; }
-std::string binaryDir() { return KOBAL_BINARY_DIR; }
-std::string sourceDir() { return KOBAL_SOURCE_DIR; }
+std::string samplesDir() {
+    return KOBAL_SAMPLES_DIR;
+}
+std::string binaryDir() {
+    return KOBAL_BINARY_DIR;
+}
+std::string sourceDir() {
+    return KOBAL_SOURCE_DIR;
+}
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
