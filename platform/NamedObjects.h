@@ -11,9 +11,12 @@
 //  WaitSet         waits for the first of several handles (in order: the lowest index wins
 //                  when several are signalled), with a time-out; says which fired.
 //
-// A process killed while holding an object must not block later users: named semaphores are
-// created per (scope, name); open() of an object whose creator died works as usual, and
-// NamedMutex recovers a lock whose holder died (the holder's pid is kept beside it).
+// A process killed while holding an object must not block later users: named semaphores have
+// no owner, so open() of an object whose creator died works as usual; NamedMutex is an flock
+// on a lock file in the runtime folder, which the kernel drops when its holder dies.
+//
+// Every set()/release() in this process also wakes WaitSet::waitAny at once; a signal from
+// another process is seen within a few milliseconds.
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -67,6 +70,7 @@ public:
     bool tryTake() override;
     bool wait(int timeoutMs) override;
     bool alreadyExisted() const { return existed_; }
+    const std::string& name() const { return name_; }
     static void unlink(const std::string& name);
 
 private:
@@ -76,22 +80,32 @@ private:
     std::string name_;
 };
 
+// Not recursive: a second lock() through the same object (from any thread) waits like a lock
+// through another object. unlock() may come from any thread; it does nothing when not held.
 class NamedMutex {
 public:
+    // nullptr when the lock file can neither be opened nor created.
     static std::unique_ptr<NamedMutex> openOrCreate(const std::string& name);
+    // Opens only; nullptr when no such mutex exists.
     static std::unique_ptr<NamedMutex> open(const std::string& name);
-    ~NamedMutex();
+    ~NamedMutex();            // unlocks when held
     bool lock(int timeoutMs); // false on time-out
     void unlock();
+    bool held() const;
     bool alreadyExisted() const { return existed_; }
+    const std::string& name() const { return name_; }
     static void unlink(const std::string& name);
 
 private:
     NamedMutex() = default;
-    void* sem_ = nullptr;
+    bool lockFile(std::chrono::steady_clock::time_point deadline, bool forever);
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    bool held_ = false; // this object holds the lock (guards against threads sharing the fd)
     int lockFd_ = -1;
     bool existed_ = false;
     std::string name_;
+    std::string path_;
 };
 
 // In-process event (auto-reset by default, manual-reset on request).

@@ -8,14 +8,21 @@ namespace kobal {
 
 class SharedMemory {
 public:
-    // Opens an existing mapping of that name; nullptr when none exists.
+    // Opens an existing mapping of that name and maps its first size bytes (size 0: all of
+    // it). nullptr when none exists or it is smaller than size (mapping past its end would
+    // fault on access).
     static std::unique_ptr<SharedMemory> open(const std::string& name, size_t size);
     // Creates a new mapping of size bytes, zero-filled; nullptr when it exists or fails.
     static std::unique_ptr<SharedMemory> create(const std::string& name, size_t size);
-    ~SharedMemory();
+    ~SharedMemory(); // unmaps; the name stays until unlink()
+    SharedMemory(const SharedMemory&) = delete;
+    SharedMemory& operator=(const SharedMemory&) = delete;
 
     unsigned char* data() const { return static_cast<unsigned char*>(addr_); }
     size_t size() const { return size_; }
+    const std::string& name() const { return name_; }
+    // True when a mapping of that name exists.
+    static bool exists(const std::string& name);
     static void unlink(const std::string& name);
 
 private:

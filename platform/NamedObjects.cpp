@@ -1,0 +1,362 @@
+#include "platform/NamedObjects.h"
+
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <ctime>
+#include <fcntl.h>
+#include <semaphore.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kobal {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Wakes waitAny() whenever any handle of this process is signalled, so in-process signals are
+// seen at once and only cross-process ones need the short poll.
+struct WakeHub {
+    std::mutex m;
+    std::condition_variable cv;
+    uint64_t generation = 0;
+};
+
+WakeHub& hub() {
+    static WakeHub h;
+    return h;
+}
+
+void wakeWaiters() {
+    WakeHub& h = hub();
+    {
+        std::lock_guard<std::mutex> lock(h.m);
+        ++h.generation;
+    }
+    h.cv.notify_all();
+}
+
+Clock::time_point deadlineAfter(int timeoutMs) {
+    return Clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+}
+
+sem_t* asSem(void* p) {
+    return static_cast<sem_t*>(p);
+}
+
+// Opens the semaphore, creating it with count 0 when absent. existed tells which.
+sem_t* openSemaphore(const std::string& posix, bool create, bool* existed) {
+    *existed = false;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (create) {
+            sem_t* s = sem_open(posix.c_str(), O_CREAT | O_EXCL, 0600, 0);
+            if (s != SEM_FAILED) return s;
+            if (errno != EEXIST) return nullptr;
+        }
+        sem_t* s = sem_open(posix.c_str(), 0);
+        if (s != SEM_FAILED) {
+            *existed = true;
+            return s;
+        }
+        // Unlinked between the two calls: try creating again.
+        if (errno != ENOENT || !create) return nullptr;
+    }
+    return nullptr;
+}
+
+// Raises the count to 1 but never above: a signal that is already pending is not doubled.
+bool signalOnce(sem_t* s) {
+    if (!s) return false;
+    int value = 0;
+    if (sem_getvalue(s, &value) == 0 && value > 0) return true;
+    if (sem_post(s) != 0) return false;
+    // Two setters racing past the check may both post; fold the extra one away.
+    while (sem_getvalue(s, &value) == 0 && value > 1) {
+        if (sem_trywait(s) != 0) break;
+    }
+    wakeWaiters();
+    return true;
+}
+
+bool takeSemaphore(sem_t* s) {
+    if (!s) return false;
+    while (sem_trywait(s) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+bool waitSemaphore(sem_t* s, int timeoutMs) {
+    if (!s) return false;
+    if (timeoutMs == kInfinite) {
+        while (sem_wait(s) != 0) {
+            if (errno != EINTR) return false;
+        }
+        return true;
+    }
+    if (timeoutMs <= 0) return takeSemaphore(s);
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    ts.tv_sec += timeoutMs / 1000;
+    ts.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
+    if (ts.tv_nsec >= 1000000000L) {
+        ts.tv_sec += 1;
+        ts.tv_nsec -= 1000000000L;
+    }
+    while (sem_clockwait(s, CLOCK_MONOTONIC, &ts) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+void closeSemaphore(void* p) {
+    if (p) sem_close(asSem(p));
+}
+
+std::string lockFilePath(const std::string& name) {
+    return paths::runtimeFolder() + paths::posixName(name) + ".lock";
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// NamedEvent
+
+std::unique_ptr<NamedEvent> NamedEvent::openOrCreate(const std::string& name) {
+    std::unique_ptr<NamedEvent> e(new NamedEvent());
+    e->name_ = name;
+    e->sem_ = openSemaphore(paths::posixName(name), true, &e->existed_);
+    if (!e->sem_) return nullptr;
+    return e;
+}
+
+std::unique_ptr<NamedEvent> NamedEvent::open(const std::string& name) {
+    std::unique_ptr<NamedEvent> e(new NamedEvent());
+    e->name_ = name;
+    e->sem_ = openSemaphore(paths::posixName(name), false, &e->existed_);
+    if (!e->sem_) return nullptr;
+    return e;
+}
+
+NamedEvent::~NamedEvent() {
+    closeSemaphore(sem_);
+}
+
+bool NamedEvent::set() {
+    return signalOnce(asSem(sem_));
+}
+bool NamedEvent::tryTake() {
+    return takeSemaphore(asSem(sem_));
+}
+bool NamedEvent::wait(int timeoutMs) {
+    return waitSemaphore(asSem(sem_), timeoutMs);
+}
+
+void NamedEvent::unlink(const std::string& name) {
+    sem_unlink(paths::posixName(name).c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// NamedSemaphore
+
+std::unique_ptr<NamedSemaphore> NamedSemaphore::openOrCreate(const std::string& name) {
+    std::unique_ptr<NamedSemaphore> s(new NamedSemaphore());
+    s->name_ = name;
+    s->sem_ = openSemaphore(paths::posixName(name), true, &s->existed_);
+    if (!s->sem_) return nullptr;
+    return s;
+}
+
+NamedSemaphore::~NamedSemaphore() {
+    closeSemaphore(sem_);
+}
+
+bool NamedSemaphore::release() {
+    return signalOnce(asSem(sem_));
+}
+bool NamedSemaphore::tryTake() {
+    return takeSemaphore(asSem(sem_));
+}
+bool NamedSemaphore::wait(int timeoutMs) {
+    return waitSemaphore(asSem(sem_), timeoutMs);
+}
+
+void NamedSemaphore::unlink(const std::string& name) {
+    sem_unlink(paths::posixName(name).c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// NamedMutex
+
+std::unique_ptr<NamedMutex> NamedMutex::openOrCreate(const std::string& name) {
+    std::unique_ptr<NamedMutex> m(new NamedMutex());
+    m->name_ = name;
+    m->path_ = lockFilePath(name);
+    m->lockFd_ = ::open(m->path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (m->lockFd_ < 0 && errno == EEXIST) {
+        m->existed_ = true;
+        m->lockFd_ = ::open(m->path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    }
+    if (m->lockFd_ < 0) return nullptr;
+    return m;
+}
+
+std::unique_ptr<NamedMutex> NamedMutex::open(const std::string& name) {
+    std::unique_ptr<NamedMutex> m(new NamedMutex());
+    m->name_ = name;
+    m->path_ = lockFilePath(name);
+    m->lockFd_ = ::open(m->path_.c_str(), O_RDWR | O_CLOEXEC);
+    if (m->lockFd_ < 0) return nullptr;
+    m->existed_ = true;
+    return m;
+}
+
+NamedMutex::~NamedMutex() {
+    unlock();
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+// Polls a non-blocking flock until the deadline. After winning, makes sure the file still is
+// the one at the path: a party that unlinked the name while we waited would otherwise leave
+// us holding a lock nobody else can see.
+bool NamedMutex::lockFile(Clock::time_point deadline, bool forever) {
+    auto pause = std::chrono::microseconds(200);
+    for (;;) {
+        if (lockFd_ >= 0 && flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
+            struct stat mine {
+            }, named{};
+            if (fstat(lockFd_, &mine) == 0 && stat(path_.c_str(), &named) == 0 &&
+                mine.st_ino == named.st_ino && mine.st_dev == named.st_dev)
+                return true;
+            ::close(lockFd_);
+            lockFd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            continue;
+        }
+        if (lockFd_ < 0) {
+            lockFd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            if (lockFd_ < 0) return false;
+            continue;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        auto now = Clock::now();
+        if (!forever && now >= deadline) return false;
+        auto sleepFor = forever ? pause : std::min<Clock::duration>(pause, deadline - now);
+        std::this_thread::sleep_for(sleepFor);
+        pause = std::min(pause * 2, std::chrono::microseconds(4000));
+    }
+}
+
+bool NamedMutex::lock(int timeoutMs) {
+    const bool forever = timeoutMs == kInfinite;
+    const auto deadline = deadlineAfter(timeoutMs);
+    {
+        std::unique_lock<std::mutex> guard(m_);
+        if (forever) {
+            cv_.wait(guard, [this] { return !held_; });
+        } else if (!cv_.wait_until(guard, deadline, [this] { return !held_; })) {
+            return false;
+        }
+        held_ = true;
+    }
+    if (lockFile(deadline, forever)) return true;
+    {
+        std::lock_guard<std::mutex> guard(m_);
+        held_ = false;
+    }
+    cv_.notify_one();
+    return false;
+}
+
+void NamedMutex::unlock() {
+    {
+        std::lock_guard<std::mutex> guard(m_);
+        if (!held_) return;
+        if (lockFd_ >= 0) flock(lockFd_, LOCK_UN);
+        held_ = false;
+    }
+    cv_.notify_one();
+}
+
+bool NamedMutex::held() const {
+    std::lock_guard<std::mutex> guard(m_);
+    return held_;
+}
+
+void NamedMutex::unlink(const std::string& name) {
+    ::unlink(lockFilePath(name).c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Event
+
+Event::Event(bool manualReset, bool initiallySet) : manual_(manualReset), set_(initiallySet) {}
+
+void Event::set() {
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        set_ = true;
+    }
+    if (manual_)
+        cv_.notify_all();
+    else
+        cv_.notify_one();
+    wakeWaiters();
+}
+
+void Event::reset() {
+    std::lock_guard<std::mutex> lock(m_);
+    set_ = false;
+}
+
+bool Event::tryTake() {
+    std::lock_guard<std::mutex> lock(m_);
+    if (!set_) return false;
+    if (!manual_) set_ = false;
+    return true;
+}
+
+bool Event::wait(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_);
+    if (timeoutMs == kInfinite) {
+        cv_.wait(lock, [this] { return set_; });
+    } else if (!cv_.wait_until(lock, deadlineAfter(timeoutMs), [this] { return set_; })) {
+        return false;
+    }
+    if (!manual_) set_ = false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// WaitSet
+
+int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
+    const bool forever = timeoutMs == kInfinite;
+    const auto deadline = deadlineAfter(timeoutMs);
+    // Cross-process signals do not reach the hub; look again at least this often.
+    auto poll = std::chrono::milliseconds(1);
+    WakeHub& h = hub();
+    for (;;) {
+        uint64_t seen;
+        {
+            std::lock_guard<std::mutex> lock(h.m);
+            seen = h.generation;
+        }
+        for (size_t i = 0; i < handles.size(); ++i) {
+            if (handles[i] && handles[i]->tryTake()) return static_cast<int>(i);
+        }
+        auto now = Clock::now();
+        if (!forever && now >= deadline) return WAIT_TIMEOUT_INDEX;
+        auto until = now + poll;
+        if (!forever) until = std::min(until, deadline);
+        std::unique_lock<std::mutex> lock(h.m);
+        h.cv.wait_until(lock, until, [&] { return h.generation != seen; });
+        poll = std::min(poll * 2, std::chrono::milliseconds(8));
+    }
+}
+
+} // namespace kobal
