@@ -1,0 +1,165 @@
+#include "channels/ChannelList.h"
+
+#include "channels/AreaPresetTable.h"
+#include "platform/Profile.h"
+
+#include <QString>
+
+namespace kobal {
+namespace {
+
+std::string sectionName(int n) {
+    return "LIST" + std::to_string(n);
+}
+
+std::string slotKey(int n, int slot, const char* what) {
+    return "LIST" + std::to_string(n) + "_CH" + std::to_string(slot) + "_" + what;
+}
+
+} // namespace
+
+ChannelList::ChannelList() : listName_("Channel List") {}
+
+void ChannelList::bind(int number, const std::string& path) {
+    number_ = number;
+    path_ = path;
+    for (auto& n : names_) n.clear();
+    flags_.fill(0);
+}
+
+bool ChannelList::load() {
+    if (path_.empty()) return false;
+    const std::string section = sectionName(number_);
+    listName_ = Profile::getString(path_, section, section + "_LISTNAME",
+                                   "チャンネルリスト " + std::to_string(number_ + 1), kStoredChars);
+    // The stored count is not trusted: the flags themselves say which slots are enabled.
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        names_[slot] =
+            Profile::getString(path_, section, slotKey(number_, slot, "NAME"), "", kStoredChars);
+        flags_[slot] = atoiText(
+            Profile::getString(path_, section, slotKey(number_, slot, "ENABLE"), "", kStoredChars));
+    }
+    return true;
+}
+
+bool ChannelList::save() const {
+    if (path_.empty()) return false;
+    const std::string section = sectionName(number_);
+    // Write failures (read-only file) are not reported to the user; the result says it.
+    bool ok = Profile::writeString(path_, section, section + "_LISTNAME", listName_);
+    ok = Profile::writeInt(path_, section, section + "_COUNT", enabledCount()) && ok;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        ok = Profile::writeString(path_, section, slotKey(number_, slot, "NAME"), names_[slot]) &&
+             ok;
+        ok =
+            Profile::writeInt(path_, section, slotKey(number_, slot, "ENABLE"), flags_[slot]) && ok;
+    }
+    return ok;
+}
+
+std::string ChannelList::name(int slot) const {
+    return validSlot(slot) ? names_[slot] : "";
+}
+
+int ChannelList::flag(int slot) const {
+    return validSlot(slot) ? flags_[slot] : 0;
+}
+
+namespace {
+// A line break would end the INI line early and make the rest of the name a line of its own.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+} // namespace
+
+void ChannelList::setName(int slot, const std::string& name) {
+    if (validSlot(slot)) names_[slot] = oneLine(name);
+}
+
+void ChannelList::setListName(const std::string& name) {
+    listName_ = oneLine(name);
+}
+
+void ChannelList::setEnabled(int slot, int flag) {
+    if (validSlot(slot)) flags_[slot] = flag;
+}
+
+void ChannelList::set(int slot, const std::string& name, int flag) {
+    setName(slot, name);
+    setEnabled(slot, flag);
+}
+
+void ChannelList::clear() {
+    for (auto& n : names_) n.clear();
+    flags_.fill(0);
+}
+
+int ChannelList::enabledCount() const {
+    int count = 0;
+    for (int f : flags_)
+        if (f != 0) ++count;
+    return count;
+}
+
+std::vector<int> ChannelList::enabledSlots() const {
+    std::vector<int> out;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        if (flags_[slot] != 0) out.push_back(slot);
+    return out;
+}
+
+std::vector<std::string> ChannelList::enabledNames() const {
+    std::vector<std::string> names;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        if (flags_[slot] != 0) names.push_back(cutToUnits(names_[slot], kNameUnits));
+    return names;
+}
+
+void ChannelList::copyFrom(const ChannelList& other) {
+    if (&other == this) return;
+    names_ = other.names_;
+    flags_ = other.flags_;
+    listName_ = other.listName_;
+}
+
+void ChannelList::fillFromArea(int area) {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        std::string station;
+        if (AreaPresetTable::isPresetSlot(area, slot, &station))
+            set(slot, station, 1);
+        else
+            set(slot, defaultSlotName(slot), 0);
+    }
+}
+
+std::string ChannelList::defaultSlotName(int slot) {
+    return "CH" + std::to_string(slot + 13);
+}
+
+std::string ChannelList::cutToUnits(const std::string& text, int maxUnits) {
+    if (maxUnits <= 0) return {};
+    QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (s.size() <= maxUnits) return text;
+    qsizetype n = maxUnits;
+    if (s.at(n - 1).isHighSurrogate()) --n; // never keep half a surrogate pair
+    return s.left(n).toStdString();
+}
+
+bool loadChannelLists(ChannelLists& lists, const std::string& path) {
+    bool ok = true;
+    for (int n = 0; n < ChannelList::kListCount; ++n) {
+        lists[n].bind(n, path);
+        ok = lists[n].load() && ok;
+    }
+    return ok;
+}
+
+bool saveChannelLists(const ChannelLists& lists) {
+    bool ok = true;
+    for (const auto& list : lists) ok = list.save() && ok;
+    return ok;
+}
+
+} // namespace kobal
