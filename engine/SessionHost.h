@@ -9,6 +9,9 @@
 
 namespace kobal {
 
+struct CaptionBlock;
+class ProgrammeGuide;
+
 // Timer ids the session arms and stops on the main window.
 inline constexpr int kTimerSignalCheck = 106; // armed by the main window, stopped by the session
 inline constexpr int kTimerTuneWaiting = 109; // 100 ms one-shot: tune the waiting key
@@ -23,6 +26,17 @@ public:
 
     // Channel status line ("" clears it).
     virtual void setChannelStatus(const std::u16string& text) { (void)text; }
+    // Broadcast text from the parse thread (an implementation copies what it keeps and moves
+    // it to its own thread). setChannelStatus above is called from there too, with
+    // "チャンネル : " and the service name on every SDT section start.
+    // The programme ticker's new text; the ticker scrolls it from its beginning.
+    virtual void setProgrammeTicker(const std::u16string& text) { (void)text; }
+    // Clear the programme list and rebuild it from guide.events() (index 1 first, up to the
+    // first empty title); the guide is valid only during the call.
+    virtual void rebuildProgrammeList(const ProgrammeGuide& guide) { (void)guide; }
+    // A decoded caption screen for the caption panel; valid only during the call.
+    virtual void showCaption(const CaptionBlock& block) { (void)block; }
+
     // On-screen message in the ticker panel, shown until replaced.
     virtual void showMessage(const std::u16string& text) { (void)text; }
 

@@ -1,0 +1,30 @@
+#pragma once
+// Decoding of broadcast text in the ARIB 8-bit coding (service names, programme titles and
+// descriptions) into UTF-16. Pure functions; safe on any bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kobal {
+
+// Output areas hold this many characters (plus a terminator in the C layout).
+inline constexpr size_t kAribTextMax = 511;
+
+enum class AribFlavor {
+    Title,       // programme decoder, names and titles: spaces and CR are dropped
+    Description, // programme decoder, event text: 0x20 and 0x0D each give a space
+    Service,     // SDT decoder: the service name of the status line
+};
+
+// Decodes at most kAribTextMax input bytes from the initial state (GL kanji, GR hiragana) and
+// returns at most kAribTextMax characters, ending at the first U+0000 the bytes produce.
+std::u16string decodeAribText(const uint8_t* data, size_t size, AribFlavor flavor);
+
+inline std::u16string decodeAribProgramme(const uint8_t* data, size_t size, bool description) {
+    return decodeAribText(data, size, description ? AribFlavor::Description : AribFlavor::Title);
+}
+inline std::u16string decodeAribService(const uint8_t* data, size_t size) {
+    return decodeAribText(data, size, AribFlavor::Service);
+}
+
+} // namespace kobal
