@@ -117,6 +117,18 @@ std::vector<std::string> ChannelList::enabledNames() const {
     return names;
 }
 
+std::vector<ChannelList::NameBuffer> ChannelList::enabledNameBuffers() const {
+    std::vector<NameBuffer> out;
+    for (const std::string& name : enabledNames()) {
+        NameBuffer buffer{};
+        const QString text = QString::fromStdString(name);
+        for (qsizetype i = 0; i < text.size() && i < kNameUnits; ++i)
+            buffer[size_t(i)] = text.at(i).unicode();
+        out.push_back(buffer);
+    }
+    return out;
+}
+
 void ChannelList::copyFrom(const ChannelList& other) {
     if (&other == this) return;
     names_ = other.names_;

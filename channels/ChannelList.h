@@ -47,6 +47,9 @@ public:
     // the tuner's name buffers hold.
     std::vector<int> enabledSlots() const;
     std::vector<std::string> enabledNames() const;
+    // The same names as the scan calls take them: UTF-16 in 50-unit buffers, NUL-terminated.
+    using NameBuffer = std::array<char16_t, kNameUnits + 1>;
+    std::vector<NameBuffer> enabledNameBuffers() const;
     Flags flagsCopy() const { return flags_; }
 
     // Copies names, list name and flags; number and path stay.
