@@ -1,0 +1,103 @@
+#include "engine/RendererLink.h"
+
+#include <chrono>
+#include <thread>
+
+#include "engine/SharedMemoryLink.h"
+#include "platform/NamedObjects.h"
+
+namespace kobal {
+
+RendererLink::RendererLink() = default;
+
+RendererLink::~RendererLink() {
+    destroy();
+    closeEvents(false);
+}
+
+bool RendererLink::createIfMissing() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!link_)
+        link_ = SharedMemoryLink::open(records::kRendererLinkName, records::kRendererLinkDataSize,
+                                       false);
+    return link_ != nullptr;
+}
+
+bool RendererLink::connected() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return link_ && link_->connect();
+}
+
+bool RendererLink::exists() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return link_ != nullptr;
+}
+
+void RendererLink::destroy() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (link_) {
+        link_->destroy();
+        link_.reset();
+    }
+}
+
+void RendererLink::closeAndDestroy() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (link_) {
+        link_->close();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        link_->destroy();
+        link_.reset();
+    }
+}
+
+void RendererLink::openEvents() {
+    std::lock_guard<std::mutex> guard(lock_);
+    // The renderer creates both before it asks for a start; opening only (never creating)
+    // keeps a missing renderer from leaving stray objects behind.
+    frameEvent_ = NamedEvent::open(records::kFrameEventName);
+    stopEvent_ = NamedEvent::open(records::kStopEventName);
+}
+
+void RendererLink::closeEvents(bool pulseStop) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (pulseStop && stopEvent_) {
+        stopEvent_->set();
+        std::this_thread::yield();
+    }
+    frameEvent_.reset();
+    stopEvent_.reset();
+}
+
+bool RendererLink::stopEventOpen() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return stopEvent_ != nullptr;
+}
+
+void RendererLink::setFrameEventLocked() {
+    if (frameEvent_) frameEvent_->set();
+}
+
+bool RendererLink::deliverFrame(const void* record, size_t size, bool streaming) {
+    std::lock_guard<std::mutex> guard(lock_);
+    setFrameEventLocked();
+    if (link_ && streaming) return link_->send(record, size, true);
+    return false;
+}
+
+bool RendererLink::sendConfigBlocksLocked() {
+    if (!link_) return false;
+    setFrameEventLocked();
+    if (!link_->send(&videoConfig, sizeof videoConfig, false)) return false;
+    setFrameEventLocked();
+    return link_->send(&audioConfig, sizeof audioConfig, true);
+}
+
+bool RendererLink::sendCommand(const void* record, size_t size, bool waitForReader) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!link_) return false;
+    setFrameEventLocked();
+    return link_->send(record, size, waitForReader);
+}
+
+} // namespace kobal

@@ -1,0 +1,266 @@
+#include "engine/TunerSession.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/SessionHost.h"
+#include "platform/Dialogs.h"
+#include "platform/Profile.h"
+#include "tuner/CTDMBDll.h"
+
+namespace kobal {
+
+namespace {
+
+void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool startsWithXdmb(const std::u16string& text) {
+    return text.compare(0, 5, u"x-dmb") == 0;
+}
+
+std::u16string upper(std::u16string text) {
+    for (auto& c : text) {
+        if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
+    }
+    return text;
+}
+
+// Extension of a path (from its last dot after the last separator), "" when it has none.
+std::u16string extensionOf(const std::u16string& path) {
+    const size_t sep = path.find_last_of(u"/\\");
+    const size_t dot = path.find_last_of(u'.');
+    if (dot == std::u16string::npos || (sep != std::u16string::npos && dot < sep)) return {};
+    return path.substr(dot);
+}
+
+// atoi over a part of the key (digits after optional blanks and sign).
+int keyNumber(const std::string& key, size_t from, size_t count) {
+    if (from >= key.size()) return 0;
+    return atoiText(key.substr(from, count));
+}
+
+} // namespace
+
+TunerSession::TunerSession(SessionHost& host)
+    : host_(host), tuner_(std::make_unique<CTDMBDll>()), engine_(link_) {
+    engine_.setStreamSource(
+        [this](unsigned char* buffer, int length) { return tuner_->GetTSStream(buffer, length); });
+    engine_.setMessageFn(
+        [this](const std::string& text) { host_.messageBox(text, "1seg Message", MB_OK); });
+    engine_.framer().setOnAnnounced([this] { onAnnounced(); });
+}
+
+TunerSession::~TunerSession() {
+    engine_.stopThreads();
+    link_.destroy();
+    link_.closeEvents(false);
+    engine_.closeWaitObjects();
+    engine_.emptyQueues();
+    if (tuner_->IsOpen()) tuner_->Close();
+}
+
+void TunerSession::setStreamSource(StreamEngine::StreamSource source) {
+    if (source)
+        engine_.setStreamSource(std::move(source));
+    else
+        engine_.setStreamSource([this](unsigned char* buffer, int length) {
+            return tuner_->GetTSStream(buffer, length);
+        });
+}
+
+bool TunerSession::ownProcess(long processId) const {
+    return processId == long(getpid());
+}
+
+std::vector<uint8_t> TunerSession::startRecord(long processId, const std::u16string& source) {
+    std::vector<uint8_t> data(4 + (source.size() + 1) * 2, 0);
+    const uint32_t pid = uint32_t(processId);
+    std::memcpy(data.data(), &pid, 4);
+    std::memcpy(data.data() + 4, source.data(), source.size() * 2);
+    return data;
+}
+
+long TunerSession::onCopyData(unsigned long command, long processId,
+                              const std::vector<uint8_t>& data) {
+    switch (command) {
+    case kCopyDataStart: {
+        if (data.size() < 4) return 0;
+        uint32_t sender = 0;
+        std::memcpy(&sender, data.data(), 4);
+        if (!ownProcess(long(sender))) return 0;
+        std::u16string source;
+        for (size_t i = 4; i + 1 < data.size(); i += 2) {
+            const char16_t c = char16_t(data[i] | data[i + 1] << 8);
+            if (c == 0) break;
+            source.push_back(c);
+        }
+        if (linkReady_ == 0) resetPipeline();
+        link_.openEvents();
+        host_.setSignalBars(0);
+        const int result = start(source);
+        sleepMs(10);
+        const int kind = engine_.sourceKind;
+        if (kind == kSourceLive || kind == kSourceFile) startReading();
+        sleepMs(1);
+        return result;
+    }
+    case kCopyDataRendererReady:
+        if (!ownProcess(processId)) return 0;
+        linkReady_ = 1;
+        linkResetRequested_ = false;
+        host_.restoreCursor();
+        if (!waitingKey_.empty()) host_.startTimer(kTimerTuneWaiting, 100);
+        return 1;
+    case kCopyDataRendererStopped:
+        if (!ownProcess(processId)) return 0;
+        if (host_.recordingRunning()) host_.stopRecording(true);
+        closeLink();
+        engine_.sourceKind = kSourceNone;
+        linkReady_ = 0;
+        return 1;
+    case kCopyDataStop:
+        linkResetRequested_ = false;
+        host_.restoreCursor();
+        waitingKey_.clear();
+        currentKey_.clear();
+        closeLink();
+        linkReady_ = 0;
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+int TunerSession::start(const std::u16string& source) {
+    if (linkResetRequested_) link_.destroy();
+
+    if (!startsWithXdmb(source)) {
+        const std::u16string ext = extensionOf(source);
+        if (ext.empty()) return 1;
+        if (upper(ext) == u".REC") {
+            // Recorded files are played by the renderer alone: no engine thread runs.
+            host_.setChannelStatus(u"");
+            engine_.sourceKind = kSourceFile;
+            return 1;
+        }
+    }
+
+    link_.createIfMissing();
+    const int tuned = link_.connected() ? tune(source) : 0;
+    if (tuned == 0) {
+        link_.destroy();
+        return 0;
+    }
+    if (tuned == 3) return 1;
+    if (engine_.threadsExist()) return 1;
+
+    engine_.initialiseState();
+    engine_.createWaitObjects(); // the start goes on whatever the outcome
+    if (!engine_.createThreads()) return 0;
+    return 1;
+}
+
+int TunerSession::tune(const std::u16string& source) {
+    engine_.sourceKind = kSourceNone;
+    if (startsWithXdmb(source)) {
+        if (!tuner_->IsOpen()) {
+            if (!tuner_->Open(host_.windowHandle())) {
+                host_.requestQuit();
+                return 0;
+            }
+            sleepMs(100);
+        }
+        host_.writeConfig("DMBControl", "CurrentChannel", currentKey_);
+        if (tuner_->IsOpen() &&
+            tuner_->SetChannel(keyNumber(currentKey_, 0, 2), keyNumber(currentKey_, 2, 2),
+                               keyNumber(currentKey_, 4, std::string::npos), 0.0f)) {
+            engine_.sourceKind = kSourceLive;
+            return 1;
+        }
+        return 0;
+    }
+    if (upper(source).find(u".REC") != std::u16string::npos) {
+        engine_.sourceKind = kSourceFile;
+        return 3;
+    }
+    return 0;
+}
+
+void TunerSession::closeLink() {
+    link_.closeEvents(!linkResetRequested_);
+    if (!linkResetRequested_) {
+        if (host_.timerArmed(kTimerSignalCheck)) host_.stopTimer(kTimerSignalCheck);
+        host_.stopTimer(kTimerSignalPoll);
+        stopEngine();
+    } else {
+        link_.closeAndDestroy();
+    }
+}
+
+void TunerSession::stopEngine() {
+    if (engine_.sourceKind == kSourceNone) linkReady_ = 0;
+    if (host_.recordingRunning()) host_.stopRecording(false);
+    engine_.stopThreads();
+    link_.destroy();
+    engine_.closeWaitObjects();
+    engine_.emptyQueues();
+    engine_.deleteLocks();
+}
+
+bool TunerSession::slotReceivable(int slot) {
+    if (!tuner_->IsOpen() && !tuner_->Open(host_.windowHandle())) {
+        host_.requestQuit();
+        return false;
+    }
+    if (slot < 0 || slot >= veltra::kSlotCount) return false;
+    return tuner_->IsOpen() && tuner_->slotPair[slot].available != 0;
+}
+
+void TunerSession::deviceRemoved() {
+    linkReady_ = 0;
+    tunerPresent_ = false;
+    tuner_->Close();
+    host_.setChannelStatus(u"");
+    host_.hideChannelPanel();
+    host_.stopTimer(kTimerSignalPoll);
+    if (host_.timerArmed(kTimerSignalCheck)) host_.stopTimer(kTimerSignalCheck);
+    stopEngine();
+    savedSignalBars_ = host_.signalBars();
+    host_.setSignalBars(0);
+    host_.showMessage(u"USBデバイスが取り外されました。");
+}
+
+void TunerSession::deviceAttached() {
+    tunerPresent_ = true;
+    host_.setSignalBars(savedSignalBars_);
+    host_.stopTimer(kTimerSignalPoll);
+    host_.reopenAndRescan();
+    if (!tuner_->IsOpen() && !tuner_->Open(host_.windowHandle()))
+        host_.showMessage(u"USBデバイスが見つかりません。システムを確認してください。");
+}
+
+// Data pump thread, link lock held: the channel delivers, so mark it receivable.
+void TunerSession::onAnnounced() {
+    const std::string key = host_.readConfig("DMBControl", "CurrentChannel", "No-Channel", 31);
+    // Only a key that names a slot marks one ("No-Channel" names none).
+    if (key.size() >= 2 && key[0] >= '0' && key[0] <= '9' && key[1] >= '0' && key[1] <= '9') {
+        const int slot = (key[0] - '0') * 10 + (key[1] - '0');
+        if (slot < veltra::kSlotCount) {
+            if (tuner_->IsOpen()) {
+                tuner_->channelInfo[slot].found = 1;
+                tuner_->slotPair[slot].available = 1;
+            }
+            host_.markChannelAvailable(slot);
+        }
+    }
+    host_.writeConfig("DMBControl", "LastChannel", key);
+    streamEstablished_ = true;
+    host_.streamEstablished();
+}
+
+} // namespace kobal
