@@ -93,16 +93,17 @@ bool SharedMemoryLink::closedFlag() const {
     return ownClosed_ || (partyId_ == kPlayerPartyId && s_playerClosed.load());
 }
 
-// Each party holds an flock on a presence file of its header slot for as long as it is in
-// the link; a slot whose file exists but whose lock is free belongs to a party that died.
-// A slot without a presence file was filled by someone not using this class: trust it.
-std::string SharedMemoryLink::presencePath(int slot) const {
+// Each party holds an flock on a presence file of its header slot and id for as long as it is
+// in the link; a slot whose file exists but whose lock is free belongs to a party that died.
+// A slot without a presence file was filled by someone not using this class (the renderer
+// speaks the protocol with its own code): trust it.
+std::string SharedMemoryLink::presencePath(int slot, uint32_t id) const {
     return paths::runtimeFolder() + paths::posixName(mapName(name_)) +
-           (slot == 0 ? ".server" : ".client");
+           (slot == 0 ? ".server." : ".client.") + std::to_string(id);
 }
 
-bool SharedMemoryLink::slotAlive(int slot) const {
-    int fd = ::open(presencePath(slot).c_str(), O_RDWR | O_CLOEXEC);
+bool SharedMemoryLink::slotAlive(int slot, uint32_t id) const {
+    int fd = ::open(presencePath(slot, id).c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return true;
     const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd); // also drops the probe's lock
@@ -111,7 +112,8 @@ bool SharedMemoryLink::slotAlive(int slot) const {
 
 bool SharedMemoryLink::takePresence(int slot) {
     dropPresence();
-    int fd = ::open(presencePath(slot).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = ::open(presencePath(slot, static_cast<uint32_t>(partyId_)).c_str(),
+                    O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd); // a live party holds this slot too; we overwrite its word as it stands
@@ -125,7 +127,7 @@ void SharedMemoryLink::dropPresence() {
     if (presenceFd_ < 0) return;
     // Removed before the lock goes, under the setup lock, so no prober sees a free lock on a
     // slot that is merely being vacated.
-    ::unlink(presencePath(slot_).c_str());
+    ::unlink(presencePath(slot_, static_cast<uint32_t>(partyId_)).c_str());
     ::close(presenceFd_);
     presenceFd_ = -1;
 }
@@ -137,9 +139,10 @@ void SharedMemoryLink::withdrawStaleIds() {
     for (int slot = 0; slot < 2; ++slot) {
         if (slot == slot_) continue;
         unsigned char* word = header + 4 * slot;
-        if (readWord(word) != 0 && !slotAlive(slot)) {
+        const uint32_t id = readWord(word);
+        if (id != 0 && !slotAlive(slot, id)) {
             writeWord(word, 0);
-            ::unlink(presencePath(slot).c_str());
+            ::unlink(presencePath(slot, id).c_str());
         }
     }
 }
@@ -147,10 +150,14 @@ void SharedMemoryLink::withdrawStaleIds() {
 void SharedMemoryLink::unlinkAll(uint32_t serverId, uint32_t clientId) {
     SharedMemory::unlink(mapName(name_));
     NamedMutex::unlink(lockName(name_));
-    if (serverId != 0) NamedEvent::unlink(serverEventName(name_, serverId));
-    if (clientId != 0) NamedEvent::unlink(clientEventName(name_, clientId));
-    ::unlink(presencePath(0).c_str());
-    ::unlink(presencePath(1).c_str());
+    if (serverId != 0) {
+        NamedEvent::unlink(serverEventName(name_, serverId));
+        ::unlink(presencePath(0, serverId).c_str());
+    }
+    if (clientId != 0) {
+        NamedEvent::unlink(clientEventName(name_, clientId));
+        ::unlink(presencePath(1, clientId).c_str());
+    }
 }
 
 bool SharedMemoryLink::openImpl(bool /*inherit: named objects are never inherited here*/) {
@@ -167,8 +174,8 @@ bool SharedMemoryLink::openImpl(bool /*inherit: named objects are never inherite
         unsigned char* header = area_->data();
         const uint32_t w0 = readWord(header);
         const uint32_t w4 = readWord(header + 4);
-        const bool alive0 = w0 != 0 && slotAlive(0);
-        const bool alive1 = w4 != 0 && slotAlive(1);
+        const bool alive0 = w0 != 0 && slotAlive(0, w0);
+        const bool alive1 = w4 != 0 && slotAlive(1, w4);
         if (!alive0 && !alive1) {
             // Everybody left or died: start a fresh area rather than inherit stale events
             // and a size chosen by someone else.
@@ -229,8 +236,15 @@ bool SharedMemoryLink::connect() {
     clientEvent_.reset();
     serverEvent_.reset();
     if (serverId != 0 && clientId != 0) {
-        clientEvent_ = NamedEvent::openOrCreate(clientEventName(name_, clientId));
-        serverEvent_ = NamedEvent::openOrCreate(serverEventName(name_, serverId));
+        const std::string clientName = clientEventName(name_, clientId);
+        const std::string serverName = serverEventName(name_, serverId);
+        for (const std::string& n : {clientName, serverName}) {
+            if (std::find(eventNames_.begin(), eventNames_.end(), n) == eventNames_.end() &&
+                eventNames_.size() < 16)
+                eventNames_.push_back(n);
+        }
+        clientEvent_ = NamedEvent::openOrCreate(clientName);
+        serverEvent_ = NamedEvent::openOrCreate(serverName);
         connected_ = clientEvent_ && serverEvent_;
         if (!connected_) lastError_ = errno ? errno : EIO;
     }
@@ -305,8 +319,6 @@ void SharedMemoryLink::destroy() {
             last = readWord(area_->data()) == 0 && readWord(area_->data() + 4) == 0;
         }
     }
-    const std::string clientName = clientEvent_ ? clientEvent_->name() : std::string();
-    const std::string serverName = serverEvent_ ? serverEvent_->name() : std::string();
     dropPresence();
     clientEvent_.reset();
     serverEvent_.reset();
@@ -315,9 +327,9 @@ void SharedMemoryLink::destroy() {
     data_ = nullptr;
     if (last) {
         unlinkAll(0, 0);
-        if (!clientName.empty()) NamedEvent::unlink(clientName);
-        if (!serverName.empty()) NamedEvent::unlink(serverName);
+        for (const std::string& n : eventNames_) NamedEvent::unlink(n);
     }
+    eventNames_.clear();
     slot_ = -1;
     connected_ = false;
 }

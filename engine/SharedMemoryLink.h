@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kobal {
 
@@ -100,8 +101,8 @@ private:
     bool openImpl(bool inherit);
     bool closedFlag() const;
     void withdrawStaleIds();
-    bool slotAlive(int slot) const;
-    std::string presencePath(int slot) const;
+    bool slotAlive(int slot, uint32_t id) const;
+    std::string presencePath(int slot, uint32_t id) const;
     bool takePresence(int slot);
     void dropPresence();
     void unlinkAll(uint32_t serverId, uint32_t clientId);
@@ -113,6 +114,7 @@ private:
     std::unique_ptr<NamedMutex> dataLock_;
     std::unique_ptr<NamedEvent> clientEvent_;
     std::unique_ptr<NamedEvent> serverEvent_;
+    std::vector<std::string> eventNames_; // every event name opened, removed by the last party
     unsigned char* data_ = nullptr;
     int slot_ = -1; // 0 server word, 1 client word, -1 none
     int presenceFd_ = -1;
