@@ -3,7 +3,10 @@
 #include "channels/AreaPresetTable.h"
 #include "platform/Profile.h"
 
+#include <QSaveFile>
 #include <QString>
+#include <algorithm>
+#include <cctype>
 
 namespace kobal {
 namespace {
@@ -168,10 +171,68 @@ bool loadChannelLists(ChannelLists& lists, const std::string& path) {
     return ok;
 }
 
+namespace {
+
+bool isListSection(const std::string& name) {
+    for (int n = 0; n < ChannelList::kListCount; ++n) {
+        const std::string ours = sectionName(n);
+        if (name.size() == ours.size() &&
+            std::equal(name.begin(), name.end(), ours.begin(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) == b;
+            }))
+            return true;
+    }
+    return false;
+}
+
+void appendList(std::string& text, const ChannelList& list) {
+    const int n = list.number();
+    const std::string section = sectionName(n);
+    text += "[" + section + "]\n";
+    text += section + "_LISTNAME=" + list.listName() + "\n";
+    text += section + "_COUNT=" + std::to_string(list.enabledCount()) + "\n";
+    for (int slot = 0; slot < ChannelList::kSlotCount; ++slot) {
+        text += slotKey(n, slot, "NAME") + "=" + list.name(slot) + "\n";
+        text += slotKey(n, slot, "ENABLE") + "=" + std::to_string(list.flag(slot)) + "\n";
+    }
+    text += "\n";
+}
+
+} // namespace
+
 bool saveChannelLists(const ChannelLists& lists) {
-    bool ok = true;
-    for (const auto& list : lists) ok = list.save() && ok;
-    return ok;
+    // The five lists share chlist.ini: one replacement of the whole file instead of 510 key
+    // writes, each of which would rewrite it. Sections of other owners are carried over.
+    const std::string& path = lists[0].path();
+    bool oneFile = !path.empty();
+    for (int n = 0; n < ChannelList::kListCount; ++n)
+        oneFile = oneFile && lists[n].path() == path && lists[n].number() == n;
+    if (!oneFile) {
+        bool ok = true;
+        for (const auto& list : lists) ok = list.save() && ok;
+        return ok;
+    }
+
+    std::string text;
+    std::vector<std::string> kept;
+    for (const std::string& section : Profile::sections(path)) {
+        if (isListSection(section) || std::find(kept.begin(), kept.end(), section) != kept.end())
+            continue;
+        kept.push_back(section);
+        text += "[" + section + "]\n";
+        for (const std::string& key : Profile::keys(path, section))
+            text += key + "=" + Profile::getString(path, section, key, "") + "\n";
+        text += "\n";
+    }
+    for (const auto& list : lists) appendList(text, list);
+
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 } // namespace kobal

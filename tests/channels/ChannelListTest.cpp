@@ -56,8 +56,12 @@ TEST(ChannelList, MissingFileGivesDefaults) {
 
 TEST(ChannelList, RoundTripThroughChlistIni) {
     const std::string path = chlistPath();
+    Profile::writeString(path, "Other", "kept", "yes");
+    Profile::writeString(path, "list3", "LIST3_CH0_NAME", "old");
     ChannelLists lists;
     loadChannelLists(lists, path);
+    EXPECT_EQ(lists[3].name(0), "old");
+    lists[3].setName(0, "new");
     lists[0].fillFromArea(7);
     lists[2].setListName("旅行用 = list");
     lists[2].set(33, "  ＮＨＫ総合  ", 1);
@@ -82,6 +86,20 @@ TEST(ChannelList, RoundTripThroughChlistIni) {
     // All 50 slots are written, also the empty ones, and the count is the enabled count.
     EXPECT_EQ(Profile::keys(path, "LIST4").size(), 2u + 100u);
     EXPECT_EQ(Profile::getString(path, "LIST0", "LIST0_COUNT", ""), "8");
+    // Another owner's section survives; a list section is written once, whatever its case.
+    EXPECT_EQ(Profile::getString(path, "Other", "kept", ""), "yes");
+    EXPECT_EQ(again[3].name(0), "new");
+    EXPECT_EQ(Profile::sections(path),
+              (std::vector<std::string>{"Other", "LIST0", "LIST1", "LIST2", "LIST3", "LIST4"}));
+
+    // A single list saves on its own, key by key, into the same layout.
+    again[1].set(9, "nine", 1);
+    ASSERT_TRUE(again[1].save());
+    ChannelList one;
+    one.bind(1, path);
+    ASSERT_TRUE(one.load());
+    EXPECT_EQ(one.enabledSlots(), std::vector<int>{9});
+    EXPECT_EQ(Profile::getString(path, "LIST1", "LIST1_COUNT", ""), "1");
 }
 
 TEST(ChannelList, StoredCountIsNotTrustedAndRecomputedOnSave) {
