@@ -1,0 +1,126 @@
+#include "FileSource.h"
+
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace kobal::render {
+
+namespace {
+constexpr size_t kQueueBytes = 4u << 20; // read ahead at most this much
+} // namespace
+
+FileSource::FileSource(PacketQueue& queue) : queue_(queue) {}
+
+FileSource::~FileSource() {
+    shutdown();
+    avformat_close_input(&oc_);
+}
+
+HRESULT FileSource::open(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return HRESULT_FILE_NOT_FOUND;
+    if (avformat_open_input(&oc_, path.c_str(), nullptr, nullptr) < 0)
+        return VFW_E_UNKNOWN_FILE_TYPE;
+    if (avformat_find_stream_info(oc_, nullptr) < 0) {
+        avformat_close_input(&oc_);
+        return VFW_E_INVALID_FILE_FORMAT;
+    }
+    for (unsigned i = 0; i < oc_->nb_streams; ++i) {
+        const AVCodecParameters* par = oc_->streams[i]->codecpar;
+        if (par->codec_id == AV_CODEC_ID_H264 && videoIndex_ < 0) videoIndex_ = int(i);
+        if (par->codec_id == AV_CODEC_ID_AAC && audioIndex_ < 0) audioIndex_ = int(i);
+    }
+    if (videoIndex_ < 0 && audioIndex_ < 0) {
+        avformat_close_input(&oc_);
+        return VFW_E_UNKNOWN_FILE_TYPE;
+    }
+    if (videoIndex_ >= 0) {
+        width_ = oc_->streams[videoIndex_]->codecpar->width;
+        height_ = oc_->streams[videoIndex_]->codecpar->height;
+    }
+    for (unsigned i = 0; i < oc_->nb_streams; ++i)
+        if (int(i) != videoIndex_ && int(i) != audioIndex_)
+            oc_->streams[i]->discard = AVDISCARD_ALL;
+    startUs_ = oc_->start_time != AV_NOPTS_VALUE ? oc_->start_time : 0;
+    durationUs_ = oc_->duration != AV_NOPTS_VALUE ? oc_->duration : 0;
+    quit_ = false;
+    thread_ = std::thread([this] { run(); });
+    return S_OK;
+}
+
+bool FileSource::seek(int64_t targetUs) {
+    if (!oc_ || !thread_.joinable()) return false;
+    std::unique_lock<std::mutex> lk(m_);
+    seekTarget_ = std::max<int64_t>(0, targetUs);
+    seekRequested_ = true;
+    seekDone_ = false;
+    queue_.interrupt(); // wake the reader if it waits for room
+    cv_.notify_all();
+    cv_.wait_for(lk, std::chrono::seconds(5), [&] { return seekDone_ || quit_.load(); });
+    return seekDone_;
+}
+
+void FileSource::run() {
+    AVPacket* pkt = av_packet_alloc();
+    if (!pkt) return;
+    bool atEnd = false;
+    int64_t lastUs[2] = {0, 0};
+    while (!quit_) {
+        {
+            std::unique_lock<std::mutex> lk(m_);
+            if (seekRequested_) {
+                seekRequested_ = false;
+                // Land on the key picture at or before the target.
+                av_seek_frame(oc_, -1, startUs_ + seekTarget_, AVSEEK_FLAG_BACKWARD);
+                queue_.clear();
+                atEnd = false;
+                seekDone_ = true;
+                cv_.notify_all();
+            }
+            if (atEnd) {
+                cv_.wait_for(lk, std::chrono::milliseconds(100));
+                continue;
+            }
+        }
+        if (!queue_.waitForRoom(kQueueBytes, 100)) continue;
+        const int rc = av_read_frame(oc_, pkt);
+        if (rc < 0) {
+            if (rc == AVERROR(EAGAIN)) continue;
+            MediaPacket eos;
+            eos.kind = MediaPacket::EndOfStream;
+            eos.arrivalMs = steadyMs();
+            queue_.push(std::move(eos));
+            atEnd = true;
+            continue;
+        }
+        if (pkt->stream_index == videoIndex_ || pkt->stream_index == audioIndex_) {
+            const bool video = pkt->stream_index == videoIndex_;
+            const AVStream* st = oc_->streams[pkt->stream_index];
+            int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+            MediaPacket p;
+            p.kind = video ? MediaPacket::Video : MediaPacket::Audio;
+            p.key = video && (pkt->flags & AV_PKT_FLAG_KEY);
+            p.arrivalMs = steadyMs();
+            p.ptsUs = ts != AV_NOPTS_VALUE
+                          ? av_rescale_q(ts, st->time_base, AVRational{1, 1000000}) - startUs_
+                          : lastUs[video ? 0 : 1];
+            lastUs[video ? 0 : 1] = p.ptsUs;
+            p.data.assign(pkt->data, pkt->data + pkt->size);
+            queue_.push(std::move(p));
+        }
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+}
+
+void FileSource::shutdown() {
+    quit_ = true;
+    cv_.notify_all();
+    queue_.interrupt();
+    if (thread_.joinable()) thread_.join();
+}
+
+} // namespace kobal::render

@@ -1,0 +1,215 @@
+#include "LinkSource.h"
+
+#include "AudioDecoder.h"
+#include "RendererRecords.h"
+#include "VideoDecoder.h"
+#include "platform/Paths.h"
+#include "platform/Profile.h"
+
+#include <cstring>
+#include <unistd.h>
+
+namespace kobal::render {
+
+namespace {
+uint32_t wordAt(const uint8_t* d, size_t i) {
+    uint32_t v;
+    std::memcpy(&v, d + i * 4, 4);
+    return v;
+}
+
+// UTF-8 to UTF-16LE bytes (the copy-data text).
+void appendUtf16(std::vector<uint8_t>& out, const std::string& s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        uint32_t c = uint8_t(s[i]);
+        int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+        c = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
+        ++i;
+        for (int k = 0; k < extra && i < s.size(); ++k, ++i) c = (c << 6) | (uint8_t(s[i]) & 0x3F);
+        auto put = [&](uint16_t u) {
+            out.push_back(uint8_t(u));
+            out.push_back(uint8_t(u >> 8));
+        };
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            put(uint16_t(0xD800 | (c >> 10)));
+            put(uint16_t(0xDC00 | (c & 0x3FF)));
+        } else {
+            put(uint16_t(c));
+        }
+    }
+}
+} // namespace
+
+LinkSource::LinkSource(RendererHost* host, PacketQueue& queue, Callbacks callbacks)
+    : host_(host), queue_(queue), cb_(std::move(callbacks)) {}
+
+LinkSource::~LinkSource() {
+    shutdown();
+}
+
+HRESULT LinkSource::open(const std::string& name) {
+    name_ = name;
+    frameEvent_ = NamedEvent::openOrCreate(kFrameEventName);
+    stopEvent_ = NamedEvent::openOrCreate(kStopEventName);
+    if (!frameEvent_ || !stopEvent_) return E_FAIL;
+    // A pulse left over from the previous source must not stop this one.
+    while (stopEvent_->tryTake()) {
+    }
+    link_ = std::make_unique<RendererLink>(kLinkName, kLinkDataSize, kRendererPartyId);
+    if (!link_->open()) return E_FAIL;
+    const long pid = long(getpid());
+    std::vector<uint8_t> data(4);
+    const uint32_t pid32 = uint32_t(pid);
+    std::memcpy(data.data(), &pid32, 4);
+    appendUtf16(data, name);
+    long answer = host_ ? host_->copyData(kCopyDataStart, pid, data) : 0;
+    if (answer == 0) {
+        link_->destroy();
+        return VFW_E_NOT_CONNECTED;
+    }
+    accepted_ = true;
+    quit_ = false;
+    reader_ = std::thread([this] { readerLoop(); });
+    return S_OK;
+}
+
+void LinkSource::readerLoop() {
+    const long pid = long(getpid());
+    // The tuner session opens its end while it handles copy-data 2; wait for it.
+    while (!quit_ && !link_->connect()) {
+        if (stopEvent_->wait(20)) {
+            if (!stoppedSent_.exchange(true) && host_) host_->copyData(kCopyDataStopped, pid, {});
+            return;
+        }
+    }
+    if (quit_) return;
+    connected_ = true;
+    if (host_) host_->copyData(kCopyDataReady, pid, {});
+    std::vector<uint8_t> msg;
+    while (!quit_) {
+        const int which = WaitSet::waitAny({link_->peerEvent(), stopEvent_.get()}, 100);
+        if (which == 0) {
+            if (link_->take(msg)) {
+                frameEvent_->tryTake(); // set with every record; nothing to do with it here
+                handleRecord(msg.data(), msg.size());
+            }
+        } else if (which == 1) {
+            break;
+        }
+    }
+    stopRecording();
+    // Stopped by the player's stop event: say so. When the graph stops us, shutdown() does.
+    if (!quit_ && !stoppedSent_.exchange(true) && host_) host_->copyData(kCopyDataStopped, pid, {});
+}
+
+void LinkSource::handleRecord(const uint8_t* d, size_t n) {
+    if (n < 8) return;
+    ++records_;
+    const uint32_t type = wordAt(d, 0);
+    const size_t size = recordSize(type);
+    if (size == 0 || size > n) {
+        ++dropped_;
+        return;
+    }
+    const uint32_t length = wordAt(d, 1);
+    switch (type) {
+    case kVideoConfig:
+        if (length == 0 || length > kConfigPayloadMax) {
+            ++dropped_;
+            return;
+        }
+        videoConfig_.assign(d + 8, d + 8 + length);
+        return;
+    case kAudioConfig: {
+        if (length < 7 || length > kConfigPayloadMax) {
+            ++dropped_;
+            return;
+        }
+        audioConfig_.assign(d + 8, d + 8 + 7);
+        AdtsInfo info;
+        if (parseAdts(audioConfig_.data(), audioConfig_.size(), info) && info.sampleRate > 0)
+            audioFrameUs_ = 1024ll * 1'000'000 / info.sampleRate;
+        return;
+    }
+    case kVideoFrame:
+    case kAudioFrame: {
+        const bool video = type == kVideoFrame;
+        const size_t max = video ? kVideoPayloadMax : kAudioPayloadMax;
+        if (length == 0 || length > max) {
+            ++dropped_; // longer than its record: the sender lost it already
+            return;
+        }
+        FrameHeader h;
+        std::memcpy(&h, d, sizeof h);
+        const uint8_t* payload = d + kFrameHeaderSize;
+        MediaPacket p;
+        p.kind = video ? MediaPacket::Video : MediaPacket::Audio;
+        p.arrivalMs = steadyMs();
+        p.ptsUs = timeline_.map(video ? StreamTimeline::Video : StreamTimeline::Audio,
+                                h.timestamp(), video ? 66'667 : audioFrameUs_);
+        p.key = video && containsIdr(payload, length);
+        if (p.key && !videoConfig_.empty()) {
+            // The decoder may meet this picture first: give it the announced SPS and PPS.
+            p.data.reserve(videoConfig_.size() + length);
+            p.data.assign(videoConfig_.begin(), videoConfig_.end());
+        }
+        p.data.insert(p.data.end(), payload, payload + length);
+        {
+            std::lock_guard<std::mutex> lk(recLock_);
+            if (recorder_.active()) recorder_.write(p);
+        }
+        queue_.push(std::move(p));
+        return;
+    }
+    case kRecordingCommand: {
+        const uint32_t action = wordAt(d, 2);
+        if (action == kRecordStart)
+            startRecording();
+        else if (action == kRecordStop)
+            stopRecording();
+        return;
+    }
+    case kAudioChannelCommand: {
+        const uint32_t action = wordAt(d, 2);
+        if ((action == kAudioMain || action == kAudioSub) && cb_.audioChannel)
+            cb_.audioChannel(int(action));
+        return;
+    }
+    default:
+        return; // scan notice: nothing beyond taking it
+    }
+}
+
+void LinkSource::startRecording() {
+    const std::string path =
+        Profile::getString(paths::inInstall("config.ini"), "RECControl", "FileName", "", 260);
+    std::lock_guard<std::mutex> lk(recLock_);
+    // A start while recording begins the new file; the old one is closed complete.
+    recorder_.start(path, videoConfig_, audioConfig_);
+}
+
+void LinkSource::stopRecording() {
+    std::lock_guard<std::mutex> lk(recLock_);
+    recorder_.stop();
+}
+
+bool LinkSource::recording() const {
+    std::lock_guard<std::mutex> lk(recLock_);
+    return recorder_.active();
+}
+
+void LinkSource::shutdown() {
+    quit_ = true;
+    if (reader_.joinable()) reader_.join();
+    stopRecording();
+    if (accepted_ && !stoppedSent_.exchange(true) && host_)
+        host_->copyData(kCopyDataStopped, long(getpid()), {});
+    if (link_) link_->destroy();
+    link_.reset();
+    frameEvent_.reset();
+    stopEvent_.reset();
+}
+
+} // namespace kobal::render

@@ -1,0 +1,266 @@
+#include "Presenter.h"
+
+#include "VideoWindow.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+#include <algorithm>
+#include <cmath>
+
+namespace kobal::render {
+
+namespace {
+constexpr int64_t kJumpUs = 3'000'000;      // farther than this from the clock: a jump
+constexpr int64_t kLiveLatencyUs = 150'000; // live: how far the clock trails reception
+constexpr int64_t kAudioLeadUs = 120'000;   // sound is written this far ahead of the clock
+constexpr int64_t kAudioLateUs = 150'000;   // sound this late is dropped
+constexpr int64_t kMaxBufferedUs = 500'000; // never more than this in the device
+constexpr int64_t kAudioSlackUs = 40'000;   // clock/audio difference tolerated
+constexpr size_t kLivePictureCap = 30;
+constexpr size_t kFilePictureCap = 6;
+} // namespace
+
+Presenter::Presenter(PacketQueue& queue, VideoWindow* window, bool live, Callbacks callbacks)
+    : queue_(queue), window_(window), live_(live), cb_(std::move(callbacks)) {
+    if (!live_) origin_ = 0; // file sources start their timeline at 0
+}
+
+Presenter::~Presenter() {
+    stop();
+}
+
+void Presenter::start() {
+    if (thread_.joinable()) return;
+    quit_ = false;
+    thread_ = std::thread([this] { run(); });
+}
+
+void Presenter::stop() {
+    quit_ = true;
+    wake_.notify_all();
+    queue_.interrupt();
+    if (thread_.joinable()) thread_.join();
+}
+
+void Presenter::setRunning(bool running) {
+    {
+        std::lock_guard<std::mutex> lk(clockLock_);
+        if (running && !clockRunning_) {
+            clockSteady_ = steadyUs();
+            clockRunning_ = true;
+        } else if (!running && clockRunning_) {
+            clockMedia_ += steadyUs() - clockSteady_;
+            clockRunning_ = false;
+        }
+    }
+    running_ = running;
+    wake_.notify_all();
+}
+
+int64_t Presenter::clockNow() const {
+    std::lock_guard<std::mutex> lk(clockLock_);
+    return clockRunning_ ? clockMedia_ + (steadyUs() - clockSteady_) : clockMedia_;
+}
+
+void Presenter::setClock(int64_t mediaUs) {
+    std::lock_guard<std::mutex> lk(clockLock_);
+    clockMedia_ = mediaUs;
+    clockSteady_ = steadyUs();
+}
+
+int64_t Presenter::positionUs() const {
+    const int64_t origin = origin_.load();
+    if (origin == INT64_MIN) return 0;
+    return std::max<int64_t>(0, clockNow() - origin);
+}
+
+QSize Presenter::videoSize() const {
+    std::lock_guard<std::mutex> lk(sizeLock_);
+    return videoSize_;
+}
+
+void Presenter::flush(int64_t targetUs, const std::function<void()>& moveSource) {
+    std::lock_guard<std::mutex> lk(work_);
+    if (moveSource) moveSource();
+    if (video_) video_->flush();
+    if (audioDec_) audioDec_->flush();
+    pictures_.clear();
+    pendingAudio_.clear();
+    pendingAudioUs_ = 0;
+    if (audio_) audio_->reset();
+    audioEndUs_ = INT64_MIN;
+    eosSeen_ = eosPosted_ = false;
+    anchored_ = false;
+    showNext_ = true;
+    seekTarget_ = targetUs;
+    setClock(targetUs);
+    wake_.notify_all();
+}
+
+void Presenter::run() {
+    audio_ = AudioOutput::create();
+    video_ = std::make_unique<VideoDecoder>();
+    audioDec_ = std::make_unique<AudioDecoder>();
+    bool suspended = false;
+    while (!quit_) {
+        std::unique_lock<std::mutex> lk(work_);
+        const bool running = running_;
+        if (running == suspended) {
+            if (running)
+                audio_->resume();
+            else
+                audio_->suspend();
+            suspended = !running;
+        }
+        // A paused file graph still shows the picture a seek landed on; a paused live graph
+        // leaves everything in the queue (time shift).
+        const bool stillPicture = !running && !live_ && showNext_;
+        if (!running && !stillPicture) {
+            wake_.wait_for(lk, std::chrono::milliseconds(50));
+            continue;
+        }
+        const int channel = requestedChannel_;
+        if (channel != audioDec_->channel()) {
+            audioDec_->setChannel(channel);
+            // What was decoded for the other programme is not played.
+            pendingAudio_.clear();
+            pendingAudioUs_ = 0;
+        }
+        const size_t pictureCap = live_ ? kLivePictureCap : kFilePictureCap;
+        const int64_t audioCap = live_ ? 2'000'000 : 700'000;
+        int pulled = 0;
+        while (pulled < 64 && (pictures_.size() < pictureCap || live_) &&
+               pendingAudioUs_ < audioCap) {
+            MediaPacket p;
+            if (!queue_.pop(p, 0)) break;
+            handle(p);
+            ++pulled;
+            if (stillPicture && !pictures_.empty()) break;
+        }
+        anchorIfNeeded();
+        const int64_t now = clockNow();
+        if (running) writeAudioDue(now);
+        presentDue(clockNow());
+        if (running && eosSeen_ && !eosPosted_ && pictures_.empty() && pendingAudio_.empty() &&
+            audio_->bufferedUs() == 0) {
+            eosPosted_ = true;
+            if (cb_.endOfStream) cb_.endOfStream();
+        }
+        if (pulled < 64) wake_.wait_for(lk, std::chrono::milliseconds(4));
+    }
+    audio_.reset();
+}
+
+void Presenter::handle(MediaPacket& p) {
+    if (!firstPacketMs_) firstPacketMs_ = p.arrivalMs ? p.arrivalMs : steadyMs();
+    if (p.kind == MediaPacket::EndOfStream) {
+        eosSeen_ = true;
+        return;
+    }
+    if (p.kind == MediaPacket::Video) {
+        if (p.key && firstIdrMs_ == 0) firstIdrMs_ = p.arrivalMs ? p.arrivalMs : steadyMs();
+        std::vector<FramePtr> frames;
+        video_->decode(p.data.data(), p.data.size(), p.ptsUs, p.key, frames);
+        for (auto& f : frames) {
+            if (seekTarget_ != INT64_MIN && f->pts < seekTarget_) continue;
+            const QSize size(f->width, f->height);
+            bool changed = false;
+            {
+                std::lock_guard<std::mutex> lk(sizeLock_);
+                changed = size != videoSize_;
+                videoSize_ = size;
+            }
+            if (changed && cb_.videoSize) cb_.videoSize(size);
+            pictures_.push_back(std::move(f));
+            if (pictures_.size() > kLivePictureCap) {
+                pictures_.pop_front(); // decoding outran presenting: lose the oldest
+                ++skipped_;
+            }
+        }
+        return;
+    }
+    std::vector<int16_t> samples;
+    const int frames = audioDec_->decode(p.data.data(), p.data.size(), samples);
+    const int mode = audioDec_->audioMode();
+    if (frames > 0 && mode != audioMode_.exchange(mode) && cb_.audioMode) cb_.audioMode(mode);
+    if (frames <= 0) return;
+    if (seekTarget_ != INT64_MIN && p.ptsUs < seekTarget_) return;
+    pendingAudioUs_ += int64_t(frames) * 1'000'000 / kOutputRate;
+    pendingAudio_.push_back({p.ptsUs, std::move(samples)});
+}
+
+void Presenter::anchorIfNeeded() {
+    if (anchored_ || (pictures_.empty() && pendingAudio_.empty())) return;
+    int64_t first = INT64_MAX;
+    if (!pictures_.empty()) first = pictures_.front()->pts;
+    if (!pendingAudio_.empty()) first = std::min(first, pendingAudio_.front().ptsUs);
+    if (origin_.load() == INT64_MIN) origin_ = first;
+    setClock(live_ ? first - kLiveLatencyUs : first);
+    anchored_ = true;
+    showNext_ = true;
+    seekTarget_ = INT64_MIN;
+}
+
+void Presenter::writeAudioDue(int64_t now) {
+    const double gain = gainForVolume(volume_);
+    while (!pendingAudio_.empty()) {
+        PendingAudio& a = pendingAudio_.front();
+        if (a.ptsUs > now + kJumpUs || a.ptsUs < now - kJumpUs) {
+            setClock(a.ptsUs);
+            now = a.ptsUs;
+            showNext_ = true;
+        }
+        const int frames = int(a.samples.size() / kOutputChannels);
+        const int64_t dur = int64_t(frames) * 1'000'000 / kOutputRate;
+        if (a.ptsUs + dur < now - kAudioLateUs) {
+            pendingAudioUs_ -= dur;
+            pendingAudio_.pop_front();
+            continue;
+        }
+        if (a.ptsUs > now + kAudioLeadUs || audio_->bufferedUs() > kMaxBufferedUs) break;
+        if (gain != 1.0) {
+            for (int16_t& s : a.samples) s = int16_t(std::lround(s * gain));
+        }
+        audio_->write(a.samples.data(), frames);
+        audioEndUs_ = a.ptsUs + dur;
+        pendingAudioUs_ -= dur;
+        pendingAudio_.pop_front();
+    }
+    // Follow the device: the sample being heard is the true time. Only while it still plays
+    // our sound, so a gap in the broadcast's audio never holds the clock back.
+    if (!audio_->isNull() && audioEndUs_ != INT64_MIN) {
+        const int64_t buffered = audio_->bufferedUs();
+        if (buffered > 0) {
+            const int64_t heard = audioEndUs_ - buffered;
+            if (std::llabs(heard - now) > kAudioSlackUs) setClock(heard);
+        }
+    }
+}
+
+void Presenter::presentDue(int64_t now) {
+    if (pictures_.empty()) return;
+    const int64_t front = pictures_.front()->pts;
+    if (front > now + kJumpUs || front < now - kJumpUs) {
+        setClock(front);
+        now = front;
+        showNext_ = true;
+    }
+    if (!showNext_) {
+        if (front > now) return;
+        while (pictures_.size() > 1 && pictures_[1]->pts <= now) {
+            pictures_.pop_front();
+            ++skipped_;
+        }
+    }
+    showNext_ = false;
+    FramePtr f = std::move(pictures_.front());
+    pictures_.pop_front();
+    QImage img = scaler_.scale(f.get(), window_ ? window_->targetSize().width() : 0,
+                               window_ ? window_->targetSize().height() : 0);
+    if (!img.isNull() && window_) window_->present(std::move(img));
+    if (shown_++ == 0 && firstIdrMs_) firstPictureLatencyMs_ = steadyMs() - firstIdrMs_;
+}
+
+} // namespace kobal::render

@@ -1,0 +1,62 @@
+#pragma once
+// H.264 decoding (libavcodec) and scaling to the video window's size (libswscale).
+// A broken access unit is dropped and decoding waits for the next IDR picture, so a damaged
+// stream shows a frozen-then-fresh picture rather than a smeared one.
+#include "MediaTypes.h"
+
+#include <QImage>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+namespace kobal::render {
+
+struct FrameDeleter {
+    void operator()(AVFrame* f) const;
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+// Does this Annex B access unit hold an IDR slice (NAL type 5)?
+bool containsIdr(const uint8_t* data, size_t size);
+
+class VideoDecoder {
+public:
+    VideoDecoder();
+    ~VideoDecoder();
+    bool ok() const { return ctx_ != nullptr; }
+
+    // Decodes one access unit; appends every finished picture (pts in microseconds, carried in
+    // the frame's pts field). Units before the first IDR, and after an error until the next
+    // IDR, are skipped.
+    void decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
+                std::vector<FramePtr>& out);
+    // Forget buffered pictures and wait for an IDR (seek, source change).
+    void flush();
+    size_t droppedUnits() const { return dropped_; }
+    size_t decodedPictures() const { return decoded_; }
+
+private:
+    AVCodecContext* ctx_ = nullptr;
+    AVPacket* pkt_ = nullptr;
+    bool waitIdr_ = true;
+    size_t dropped_ = 0, decoded_ = 0;
+};
+
+// Converts decoded pictures into RGB32 images of a requested size. Keeps its scaler between
+// calls while the sizes stay the same.
+class PictureScaler {
+public:
+    ~PictureScaler();
+    QImage scale(const AVFrame* frame, int width, int height);
+
+private:
+    SwsContext* sws_ = nullptr;
+    int srcW_ = 0, srcH_ = 0, srcFmt_ = -1, dstW_ = 0, dstH_ = 0;
+};
+
+} // namespace kobal::render
