@@ -1,0 +1,257 @@
+#include "tuner/ReplayBackend.h"
+
+#include "platform/Registry.h"
+#include "tuner/AribText.h"
+#include "tuner/CTDMBDll.h"
+#include "tuner/TsPackets.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace veltra {
+namespace {
+
+constexpr size_t kBufferBytes = 64 * 1024;
+constexpr size_t kScanBudget = 1 << 20; // bytes one read() may skip looking for sync
+
+// Service descriptor of the preferred service (a one-segment service type 0xC0 when there is
+// one) in an SDT section.
+bool parseSdt(const std::vector<uint8_t>& s, std::u16string* name, uint16_t* serviceId) {
+    if (s.size() < 15 || s[0] != 0x42) return false;
+    const size_t end = std::min(s.size(), static_cast<size_t>(3 + ((s[1] & 0x0F) << 8 | s[2]))) - 4;
+    bool have = false;
+    for (size_t at = 11; at + 5 <= end;) {
+        const uint16_t sid = static_cast<uint16_t>(s[at] << 8 | s[at + 1]);
+        const size_t loop = (s[at + 3] & 0x0F) << 8 | s[at + 4];
+        const size_t descEnd = std::min(end, at + 5 + loop);
+        for (size_t d = at + 5; d + 2 <= descEnd;) {
+            const size_t dlen = s[d + 1];
+            if (d + 2 + dlen > descEnd) break;
+            if (s[d] == 0x48 && dlen >= 3) {
+                const uint8_t type = s[d + 2];
+                const size_t pn = s[d + 3];
+                if (4 + pn < dlen + 2 && d + 4 + pn < descEnd) {
+                    const size_t nn = s[d + 4 + pn];
+                    if (d + 5 + pn + nn <= d + 2 + dlen && (!have || type == 0xC0)) {
+                        *name = decodeArib(&s[d + 5 + pn], nn);
+                        *serviceId = sid;
+                        if (type == 0xC0) return true;
+                        have = true;
+                    }
+                }
+            }
+            d += 2 + dlen;
+        }
+        at = descEnd;
+    }
+    return have;
+}
+
+} // namespace
+
+bool readStreamService(const std::string& path, std::u16string* name, uint16_t* serviceId,
+                       bool* hasPackets, size_t maxBytes) {
+    *hasPackets = false;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::vector<uint8_t> data(std::min<size_t>(maxBytes, 8 << 20));
+    const size_t n = std::fread(data.data(), 1, data.size(), f);
+    std::fclose(f);
+    std::vector<uint8_t> section;
+    bool collecting = false;
+    for (size_t i = 0; i + ts::kPacketSize <= n;) {
+        const bool synced =
+            data[i] == 0x47 && (i + 2 * ts::kPacketSize > n || data[i + ts::kPacketSize] == 0x47);
+        if (!synced) {
+            ++i;
+            continue;
+        }
+        *hasPackets = true;
+        const uint8_t* p = &data[i];
+        i += ts::kPacketSize;
+        if (ts::pidOf(p) != 0x0011 || (p[3] & 0xC0) || !(p[3] & 0x10)) continue;
+        size_t at = 4;
+        if (p[3] & 0x20) at += 1 + p[4];
+        if (at >= ts::kPacketSize) continue;
+        if (p[1] & 0x40) {
+            at += 1 + p[at];
+            if (at >= ts::kPacketSize) continue;
+            section.assign(p + at, p + ts::kPacketSize);
+            collecting = true;
+        } else if (collecting) {
+            section.insert(section.end(), p + at, p + ts::kPacketSize);
+        }
+        if (collecting && section.size() >= 3) {
+            const size_t want = 3 + ((section[1] & 0x0F) << 8 | section[2]);
+            if (section.size() > 4096)
+                collecting = false;
+            else if (section.size() >= want) {
+                section.resize(want);
+                if (parseSdt(section, name, serviceId)) return true;
+                collecting = false;
+            }
+        }
+    }
+    return false;
+}
+
+ReplayBackend::ReplayBackend(std::string folder) : folder_(std::move(folder)) {}
+
+ReplayBackend::~ReplayBackend() {
+    untune();
+}
+
+std::string ReplayBackend::configuredFolder() {
+    if (const char* env = std::getenv("KOBAL_REPLAY_DIR")) return env;
+    return kobal::Registry::read("replay_Dir", 4096).value_or(std::string());
+}
+
+std::string ReplayBackend::fileFor(int slot) const {
+    return folder_ + "/" + std::to_string(slot + kFirstPhysical) + ".ts";
+}
+
+bool ReplayBackend::open() {
+    open_ = true;
+    return true;
+}
+
+void ReplayBackend::close() {
+    untune();
+    open_ = false;
+}
+
+ProbeResult ReplayBackend::probe(int slot) {
+    ProbeResult r;
+    if (!open_ || folder_.empty()) return r;
+    bool hasPackets = false;
+    uint16_t sid = 0;
+    readStreamService(fileFor(slot), &r.name, &sid, &hasPackets);
+    if (!hasPackets) return r;
+    r.found = true;
+    r.serviceId = sid;
+    // Recorded services keep their own ids; the word marks the entry as a one-segment one.
+    r.identifier = 0xF1E00000u | sid;
+    return r;
+}
+
+bool ReplayBackend::tune(int slot) {
+    untune();
+    if (!open_ || folder_.empty()) return false;
+    bool hasPackets = false;
+    std::u16string name;
+    uint16_t sid = 0;
+    readStreamService(fileFor(slot), &name, &sid, &hasPackets, 1 << 20);
+    if (!hasPackets) return false;
+    file_ = std::fopen(fileFor(slot).c_str(), "rb");
+    if (!file_) return false;
+    slot_ = slot;
+    buf_.assign(kBufferBytes, 0);
+    len_ = pos_ = 0;
+    eof_ = dead_ = false;
+    packetsThisPass_ = 0;
+    pcrPid_ = -1;
+    lastPcr_ = -1;
+    lastDueNs_ = 0;
+    pendingCount_ = 0;
+    epoch_ = std::chrono::steady_clock::now();
+    return true;
+}
+
+void ReplayBackend::untune() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    slot_ = -1;
+    pendingCount_ = 0;
+}
+
+bool ReplayBackend::refill() {
+    if (pos_ > 0) {
+        std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+        len_ -= pos_;
+        pos_ = 0;
+    }
+    if (eof_) return false;
+    const size_t n = std::fread(buf_.data() + len_, 1, buf_.size() - len_, file_);
+    len_ += n;
+    if (n == 0) eof_ = true;
+    return n > 0;
+}
+
+bool ReplayBackend::nextPacket(uint8_t* out, size_t& budget) {
+    while (budget > 0) {
+        if (len_ - pos_ < 2 * ts::kPacketSize && !eof_) refill();
+        const size_t avail = len_ - pos_;
+        if (avail < ts::kPacketSize) {
+            if (!eof_) continue;
+            // End of file (a cut-off last packet is dropped): start over, unless a whole pass
+            // gave nothing.
+            if (packetsThisPass_ == 0) {
+                dead_ = true;
+                return false;
+            }
+            std::rewind(file_);
+            len_ = pos_ = 0;
+            eof_ = false;
+            packetsThisPass_ = 0;
+            lastPcr_ = -1; // the clock restarts with the file
+            continue;
+        }
+        if (avail < 2 * ts::kPacketSize && !eof_) continue;
+        const uint8_t* p = buf_.data() + pos_;
+        const bool synced =
+            p[0] == 0x47 && (avail < 2 * ts::kPacketSize || p[ts::kPacketSize] == 0x47);
+        if (!synced) {
+            ++pos_;
+            --budget;
+            continue;
+        }
+        std::memcpy(out, p, ts::kPacketSize);
+        pos_ += ts::kPacketSize;
+        ++packetsThisPass_;
+        return true;
+    }
+    return false;
+}
+
+// Nanoseconds after tuning at which the packet is due: the time of the last PCR on the PCR
+// PID, the PCR distance added. A PCR that jumps back or far ahead (the loop point, a cut)
+// continues the clock from where it was.
+int64_t ReplayBackend::dueOf(const uint8_t* p) {
+    const int64_t pcr = ts::pcrOf(p);
+    if (pcr < 0) return lastDueNs_;
+    const int pid = ts::pidOf(p);
+    if (pcrPid_ < 0) pcrPid_ = pid;
+    if (pid != pcrPid_) return lastDueNs_;
+    if (lastPcr_ >= 0) {
+        const int64_t delta = pcr - lastPcr_;
+        if (delta > 0 && delta < 2 * ts::kPcrHz) lastDueNs_ += delta * 1000 / 27;
+    }
+    lastPcr_ = pcr;
+    return lastDueNs_;
+}
+
+bool ReplayBackend::read(uint8_t* chunk) {
+    if (!file_ || dead_) return false;
+    size_t budget = kScanBudget;
+    while (pendingCount_ < 6) {
+        uint8_t* p = pending_ + pendingCount_ * ts::kPacketSize;
+        if (!nextPacket(p, budget)) return false;
+        pendingDueNs_ = dueOf(p);
+        ++pendingCount_;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const int64_t t = std::chrono::duration_cast<std::chrono::nanoseconds>(now - epoch_).count();
+    if (pendingDueNs_ > t) return false;
+    if (t - pendingDueNs_ > 2'000'000'000) // the reader stalled: go on from now
+        epoch_ = now - std::chrono::nanoseconds(pendingDueNs_);
+    std::memcpy(chunk, pending_, sizeof pending_);
+    pendingCount_ = 0;
+    return true;
+}
+
+SignalReading ReplayBackend::signal(int slot) {
+    if (slot < 0 || slot != slot_ || !file_ || dead_) return {};
+    return {-50.0, 0.0};
+}
+
+} // namespace veltra
