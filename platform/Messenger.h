@@ -12,15 +12,19 @@ class Messenger {
 public:
     // True when a window with that title is listening.
     static bool windowExists(const std::string& title);
-    // Sends copy-data n with a UTF-8 text and waits up to timeoutMs for the answer.
-    // Returns the receiver's result, or -1 when nobody answered.
+    // Sends copy-data n with a UTF-8 text (any bytes, newlines included) and waits up to
+    // timeoutMs for the answer. Returns the receiver's result, or -1 when nobody answered.
+    // Any thread; never from the thread that runs the receiving server (it could not answer).
     static long sendCopyData(const std::string& title, unsigned long n, const std::string& text,
                              int timeoutMs = 1000);
     // Posts "close" (no answer awaited). False when no such window.
     static bool postClose(const std::string& title);
 };
 
-// The receiving side; lives on the thread of a Qt event loop (the UI thread).
+// The receiving side; lives on the thread of a Qt event loop (the UI thread), where both
+// handlers run. The copy-data handler's result is the sender's answer; the close handler runs
+// from the event loop after the message, so it may destroy the server. When a live server
+// already has the title, listening() is false; a socket left by a crashed one is replaced.
 class MessengerServer {
 public:
     using CopyDataHandler = std::function<long(unsigned long n, const std::string& text)>;

@@ -126,8 +126,9 @@ private:
 
 class WaitSet {
 public:
-    // Index of the first handle that was signalled (its signal taken), or WAIT_TIMEOUT_INDEX.
-    // Polls with a short back-off so named (cross-process) and in-process handles mix.
+    // Index of the first handle that was signalled (its signal taken; the others keep theirs),
+    // or WAIT_TIMEOUT_INDEX. nullptr entries are skipped. Signals from this process wake it at
+    // once; cross-process ones are polled for with a back-off of at most 8 ms.
     static int waitAny(const std::vector<Waitable*>& handles, int timeoutMs);
 };
 

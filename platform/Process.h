@@ -5,10 +5,12 @@
 
 namespace kobal {
 
-// Starts a program detached from this one (no wait). Returns the pid, or -1 on failure.
+// Starts a program detached from this one (no wait, own session, never our zombie). The
+// program is looked up in PATH when it has no slash; args are passed as they are. Returns the
+// program's pid, or -1 when it could not be started (also when exec failed).
 long startDetached(const std::string& program, const std::vector<std::string>& args = {});
 
-// True when a process with this id exists.
+// True when a process with this id exists and has not ended (a zombie counts as ended).
 bool processAlive(long pid);
 
 long currentProcessId();
