@@ -1,0 +1,243 @@
+// kobal_grab: watch a live simulator channel or a ".rec" file through the real renderer for a
+// few seconds, save the last picture as PNG, optionally record, and report the cost.
+//
+//   kobal_grab --area 7 --slot 14 --seconds 12 --png p.png [--record r.rec] [--size 320x180]
+//   kobal_grab FILE.rec --seconds N --png p.png [--size WxH]
+//
+// Exit status: 0 when a picture was shown and saved, 1 otherwise, 2 on bad arguments.
+#include "renderer/LinkSource.h"
+#include "renderer/MediaGraph.h"
+#include "renderer/Presenter.h"
+
+#ifdef KOBAL_GRAB_LIVE
+#include "engine/SessionHost.h"
+#include "engine/TunerSession.h"
+#include "platform/Paths.h"
+#include "platform/Profile.h"
+#include "tuner/CTDMBDll.h"
+#endif
+
+#include <QApplication>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <time.h>
+
+using namespace kobal::render;
+
+namespace {
+
+struct Options {
+    int area = 7;
+    int slot = 14;
+    double seconds = 10;
+    std::string png;
+    std::string record;
+    std::string file;
+    int width = 320, height = 180;
+};
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: kobal_grab --area A --slot S --seconds N --png P.png [--record R.rec] "
+                 "[--size WxH]\n"
+                 "       kobal_grab FILE.rec --seconds N --png P.png [--size WxH]\n");
+}
+
+double cpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+long maxRssKb() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss;
+}
+
+long currentRssKb() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    long pages = 0, rss = 0;
+    if (std::fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
+    std::fclose(f);
+    return rss * 4;
+}
+
+// Hands the renderer's copy-data to the tuner session on the UI thread.
+class GrabHost : public RendererHost {
+public:
+    std::function<long(unsigned long, long, const std::vector<uint8_t>&)> forward;
+    std::function<void()> events;
+
+    long copyData(unsigned long command, long pid, const std::vector<uint8_t>& data) override {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (QThread::currentThread() == app->thread())
+            return forward ? forward(command, pid, data) : 1;
+        // 3 and 4 from the reader thread: post them, their answers are not used.
+        QMetaObject::invokeMethod(
+            app,
+            [this, command, pid, data] {
+                if (forward) forward(command, pid, data);
+            },
+            Qt::QueuedConnection);
+        return 1;
+    }
+    void postGraphEvent() override {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this] {
+                if (events) events();
+            },
+            Qt::QueuedConnection);
+    }
+    void audioModeChanged(int mode) override { std::printf("audio mode: %d\n", mode); }
+};
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        const char* v = nullptr;
+        if (a == "--area" && (v = next()))
+            o.area = std::atoi(v);
+        else if (a == "--slot" && (v = next()))
+            o.slot = std::atoi(v);
+        else if (a == "--seconds" && (v = next()))
+            o.seconds = std::atof(v);
+        else if (a == "--png" && (v = next()))
+            o.png = v;
+        else if (a == "--record" && (v = next()))
+            o.record = v;
+        else if (a == "--size" && (v = next())) {
+            if (std::sscanf(v, "%dx%d", &o.width, &o.height) != 2) return false;
+        } else if (!a.empty() && a[0] != '-' && o.file.empty())
+            o.file = a;
+        else
+            return false;
+    }
+    return o.seconds > 0 && o.width > 0 && o.height > 0 && o.width <= 7680 && o.height <= 4320 &&
+           o.area >= 0 && o.area < 47 && o.slot >= 0 && o.slot < 50;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parse(argc, argv, o)) {
+        usage();
+        return 2;
+    }
+    QApplication app(argc, argv);
+    GrabHost host;
+    QWidget window;
+    window.resize(o.width, o.height);
+    window.setWindowTitle("kobal_grab");
+
+#ifdef KOBAL_GRAB_LIVE
+    std::unique_ptr<kobal::SessionHost> sessionHost;
+    std::unique_ptr<kobal::TunerSession> session;
+#endif
+    std::string name;
+    if (!o.file.empty()) {
+        name = o.file;
+    } else {
+#ifdef KOBAL_GRAB_LIVE
+        veltra::sim::setArea(o.area);
+        sessionHost = std::make_unique<kobal::SessionHost>();
+        session = std::make_unique<kobal::TunerSession>(*sessionHost);
+        char key[16];
+        std::snprintf(key, sizeof key, "%02d000", o.slot);
+        session->setCurrentKey(key);
+        name = std::string("x-dmb://") + key;
+        host.forward = [&](unsigned long c, long pid, const std::vector<uint8_t>& d) {
+            return session->onCopyData(c, pid, d);
+        };
+#else
+        std::fprintf(stderr, "kobal_grab: built without the engine; only files can be shown\n");
+        return 2;
+#endif
+    }
+
+    const int64_t t0 = steadyMs();
+    const double cpu0 = cpuSeconds();
+    MediaGraph graph(&host);
+    bool complete = false;
+    host.events = [&] {
+        long code, p1, p2;
+        while (graph.GetEvent(&code, &p1, &p2, 0) == S_OK)
+            if (code == EC_COMPLETE) complete = true;
+    };
+    const HRESULT hr = graph.RenderFile(name);
+    if (failed(hr)) {
+        std::fprintf(stderr, "kobal_grab: RenderFile failed: 0x%08lx\n", hr & 0xFFFFFFFFL);
+        return 1;
+    }
+    graph.put_Owner(&window);
+    graph.SetWindowPosition(0, 0, o.width, o.height);
+    window.show();
+    graph.Run();
+    if (!graph.isLive()) {
+        int64_t d = 0;
+        graph.GetDuration(&d);
+        std::printf("duration: %.2f s\n", double(d) / kUnitsPerSecond);
+    }
+
+    bool recording = false;
+    long peakRss = 0;
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        peakRss = std::max(peakRss, currentRssKb());
+        const int64_t elapsed = steadyMs() - t0;
+#ifdef KOBAL_GRAB_LIVE
+        if (session && !o.record.empty() && !recording && session->streamEstablished()) {
+            kobal::Profile::writeString(kobal::paths::inInstall("config.ini"), "RECControl",
+                                        "FileName", o.record);
+            const uint32_t cmd[3] = {0x108, 12, 1};
+            recording = session->link().sendCommand(cmd, sizeof cmd, false);
+            std::printf("recording to %s: %s\n", o.record.c_str(),
+                        recording ? "started" : "failed");
+        }
+#endif
+        if (elapsed >= int64_t(o.seconds * 1000) || complete) app.quit();
+    });
+    poll.start();
+    app.exec();
+
+#ifdef KOBAL_GRAB_LIVE
+    if (recording && session) {
+        const uint32_t cmd[3] = {0x108, 12, 2};
+        session->link().sendCommand(cmd, sizeof cmd, true);
+        // The stop is taken by the reader thread; give it a moment to close the file.
+        for (int i = 0; i < 50 && graph.linkSource() && graph.linkSource()->recording(); ++i)
+            QThread::msleep(20);
+    }
+#endif
+    const QImage picture = graph.currentPicture();
+    Presenter* p = graph.presenter();
+    const double wall = double(steadyMs() - t0) / 1000.0;
+    const double cpu = cpuSeconds() - cpu0;
+    std::printf("pictures shown: %zu, skipped: %zu\n", p ? p->picturesShown() : 0,
+                p ? p->picturesSkipped() : 0);
+    if (p && p->firstPictureLatencyMs() >= 0)
+        std::printf("first picture: %lld ms after the first IDR\n",
+                    static_cast<long long>(p->firstPictureLatencyMs()));
+    std::printf("cpu: %.2f s in %.2f s wall = %.1f %% of one core\n", cpu, wall,
+                wall > 0 ? 100.0 * cpu / wall : 0.0);
+    std::printf("resident: peak %ld KB (max rss %ld KB)\n", peakRss, maxRssKb());
+    if (complete) std::printf("end of stream\n");
+
+    graph.Stop();
+    bool saved = false;
+    if (!o.png.empty() && !picture.isNull()) saved = picture.save(QString::fromStdString(o.png));
+    if (!o.png.empty()) std::printf("png: %s\n", saved ? o.png.c_str() : "no picture");
+    return saved || (o.png.empty() && !picture.isNull()) ? 0 : 1;
+}
