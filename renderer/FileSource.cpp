@@ -1,5 +1,6 @@
 #include "FileSource.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 
 extern "C" {
@@ -64,6 +65,7 @@ bool FileSource::seek(int64_t targetUs) {
 }
 
 void FileSource::run() {
+    pthread_setname_np(pthread_self(), "kobal-demux");
     AVPacket* pkt = av_packet_alloc();
     if (!pkt) return;
     bool atEnd = false;

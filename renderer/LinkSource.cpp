@@ -7,6 +7,7 @@
 #include "platform/Profile.h"
 
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace kobal::render {
@@ -76,6 +77,7 @@ HRESULT LinkSource::open(const std::string& name) {
 }
 
 void LinkSource::readerLoop() {
+    pthread_setname_np(pthread_self(), "kobal-link");
     const long pid = long(getpid());
     // The tuner session opens its end while it handles copy-data 2; wait for it.
     while (!quit_ && !link_->connect()) {

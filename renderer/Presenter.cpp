@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <pthread.h>
 #include <cmath>
 
 namespace kobal::render {
@@ -100,6 +101,7 @@ void Presenter::flush(int64_t targetUs, const std::function<void()>& moveSource)
 }
 
 void Presenter::run() {
+    pthread_setname_np(pthread_self(), "kobal-present");
     audio_ = AudioOutput::create();
     video_ = std::make_unique<VideoDecoder>();
     audioDec_ = std::make_unique<AudioDecoder>();

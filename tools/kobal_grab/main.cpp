@@ -18,6 +18,8 @@
 #endif
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -27,6 +29,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 using namespace kobal::render;
 
@@ -69,6 +72,27 @@ long currentRssKb() {
     if (std::fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
     std::fclose(f);
     return rss * 4;
+}
+
+// CPU seconds of this process's threads whose names start with prefix (the renderer names its
+// threads "kobal-present", "kobal-link", "kobal-demux"); mainOnly: the UI thread alone.
+double threadCpuSeconds(const char* prefix, bool mainOnly) {
+    double total = 0;
+    const long tick = sysconf(_SC_CLK_TCK);
+    QDir dir("/proc/self/task");
+    for (const QString& tid : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(dir.filePath(tid) + "/stat");
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        const QByteArray s = f.readAll();
+        const int open = s.indexOf('('), close = s.lastIndexOf(')');
+        if (open < 0 || close < open) continue;
+        const QByteArray comm = s.mid(open + 1, close - open - 1);
+        const bool isMain = tid.toLong() == long(getpid());
+        if (mainOnly ? !isMain : !comm.startsWith(prefix)) continue;
+        const QList<QByteArray> fields = s.mid(close + 2).split(' ');
+        if (fields.size() > 12) total += double(fields[11].toLong() + fields[12].toLong()) / tick;
+    }
+    return total;
 }
 
 // Hands the renderer's copy-data to the tuner session on the UI thread.
@@ -232,6 +256,12 @@ int main(int argc, char** argv) {
                     static_cast<long long>(p->firstPictureLatencyMs()));
     std::printf("cpu: %.2f s in %.2f s wall = %.1f %% of one core\n", cpu, wall,
                 wall > 0 ? 100.0 * cpu / wall : 0.0);
+    const double rendererCpu = threadCpuSeconds("kobal-", false);
+    const double uiCpu = threadCpuSeconds("", true);
+    std::printf("renderer threads: %.2f s = %.1f %% of one core; UI thread (painting): %.2f s = "
+                "%.1f %%\n",
+                rendererCpu, wall > 0 ? 100.0 * rendererCpu / wall : 0.0, uiCpu,
+                wall > 0 ? 100.0 * uiCpu / wall : 0.0);
     std::printf("resident: peak %ld KB (max rss %ld KB)\n", peakRss, maxRssKb());
     if (complete) std::printf("end of stream\n");
 
