@@ -15,8 +15,6 @@ namespace kobal {
 
 class SessionHost;
 
-inline constexpr uint16_t kSdtPid = 0x11;
-inline constexpr uint16_t kEitPid = 0x27;
 inline constexpr size_t kSectionCollectorSize = 4096;
 
 class ServiceInfoReader : public SiSink {

@@ -47,7 +47,8 @@ int keyNumber(const std::string& key, size_t from, size_t count) {
 } // namespace
 
 TunerSession::TunerSession(SessionHost& host)
-    : host_(host), tuner_(std::make_unique<CTDMBDll>()), engine_(link_) {
+    : host_(host), tuner_(std::make_unique<CTDMBDll>()), serviceInfo_(&host), engine_(link_) {
+    engine_.setSink(&serviceInfo_);
     engine_.setStreamSource(
         [this](unsigned char* buffer, int length) { return tuner_->GetTSStream(buffer, length); });
     engine_.setMessageFn(

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/RendererLink.h"
+#include "engine/ServiceInfo.h"
 #include "engine/StreamEngine.h"
 
 class CTDMBDll;
@@ -76,6 +77,9 @@ public:
 
     RendererLink& link() { return link_; }
     StreamEngine& engine() { return engine_; }
+    // The parse thread's reader of service name, guide and captions; it reports to the host
+    // and is the engine's sink unless setSiSink replaces it.
+    ServiceInfoReader& serviceInfo() { return serviceInfo_; }
     void setSiSink(SiSink* sink) { engine_.setSink(sink); }
     // Replaces the tuner's GetTSStream as the reader's source (recorded transport streams in
     // tools); empty restores the tuner.
@@ -88,6 +92,7 @@ private:
     SessionHost& host_;
     std::unique_ptr<CTDMBDll> tuner_;
     RendererLink link_;
+    ServiceInfoReader serviceInfo_; // outlives the engine's threads
     StreamEngine engine_;
     int linkReady_ = 3;
     bool linkResetRequested_ = false;
