@@ -3,7 +3,9 @@
 #include "platform/Dialogs.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <gtest/gtest.h>
 
 using namespace kobal;
@@ -89,17 +91,32 @@ TEST(ChannelListFile, ByteLayoutAndRoundTrip) {
     EXPECT_EQ(ChannelListFile::encode(many).substr(0, 10), header(u"12"));
     EXPECT_EQ(ChannelListFile::decode(ChannelListFile::encode({}), &back), Error::None);
     EXPECT_TRUE(back.empty());
-}
 
-TEST(ChannelListFile, LongNamesAreCutOnSave) {
+    // A name longer than the record holds is cut to 49 units and still terminated.
     std::string longName;
     for (int i = 0; i < 60; ++i) longName += "名";
-    const std::string bytes = ChannelListFile::encode({{0, longName, 1}});
-    std::vector<ChlRecord> back;
-    ASSERT_EQ(ChannelListFile::decode(bytes, &back), Error::None);
-    ASSERT_EQ(back.size(), 1u);
+    const std::string cut = ChannelListFile::encode({{0, longName, 1}});
+    EXPECT_EQ(cut.substr(14 + 98, 2), std::string(2, '\0'));
+    ASSERT_EQ(ChannelListFile::decode(cut, &back), Error::None);
     EXPECT_EQ(QString::fromStdString(back[0].name).size(), 49);
-    EXPECT_EQ(bytes.substr(14 + 98, 2), std::string(2, '\0'));
+}
+
+TEST(ChannelListFile, MangledBytesNeverGiveBadRecords) {
+    std::string valid = ChannelListFile::encode({{1, "a", 1}, {2, "b", 0}, {3, "c", 1}});
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = valid;
+        for (int k = 0; k < 1 + int(next() % 4); ++k)
+            bytes[next() % bytes.size()] = char(next() >> 16);
+        if (next() % 5 == 0) bytes.resize(next() % bytes.size());
+        std::vector<ChlRecord> records;
+        if (ChannelListFile::decode(bytes, &records) != Error::None) {
+            EXPECT_TRUE(records.empty());
+            continue;
+        }
+        for (const auto& r : records) ASSERT_TRUE(r.slot >= 0 && r.slot < 50);
+    }
 }
 
 TEST(ChannelListFile, CollectTakesFoundAndFilteredSlots) {
@@ -208,4 +225,31 @@ TEST(ChannelListFile, SaveFailureIsReported) {
     EXPECT_TRUE(ChannelListFile::saveRecords(ok, {{1, "a", 1}}));
     EXPECT_TRUE(none.shown.empty());
     EXPECT_EQ(QFile(ok).size(), 10 + 108);
+}
+
+TEST(ChannelListFile, FileDialogsKeepTheCurrentFolder) {
+    test::ensureQtApp();
+    const QString folder = QString::fromStdString(test::makeTempDir("dialog"));
+    const QString cwd = QDir::currentPath();
+    QString title;
+    setModalHandler([&](QDialog& d) {
+        auto* dialog = dynamic_cast<QFileDialog*>(&d);
+        if (!dialog) return int(QDialog::Rejected);
+        title = dialog->windowTitle();
+        EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("chl"));
+        EXPECT_EQ(dialog->nameFilters().value(0), QStringLiteral("Channel list files (*.chl)"));
+        QDir::setCurrent(folder); // browsing moves the current folder
+        if (dialog->acceptMode() == QFileDialog::AcceptOpen) return int(QDialog::Rejected);
+        dialog->setDirectory(folder);
+        dialog->selectFile(QStringLiteral("mylist"));
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        return dialog->result();
+    });
+    EXPECT_EQ(ChannelListFile::chooseSavePath(), folder + QStringLiteral("/mylist.chl"));
+    EXPECT_EQ(title, QStringLiteral("Save Channel List(s)"));
+    EXPECT_EQ(QDir::currentPath(), cwd);
+    EXPECT_TRUE(ChannelListFile::chooseOpenPath().isEmpty());
+    EXPECT_EQ(title, QStringLiteral("open Channel List(s)"));
+    EXPECT_EQ(QDir::currentPath(), cwd);
+    setModalHandler({});
 }

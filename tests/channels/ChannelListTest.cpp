@@ -1,5 +1,4 @@
 #include "channels/ChannelList.h"
-#include "channels/AreaPresetTable.h"
 #include "platform/Profile.h"
 #include "tests/support/TestSupport.h"
 
@@ -140,23 +139,6 @@ TEST(ChannelList, LongNamesAreCutForReadingAndForTheTuner) {
     EXPECT_EQ(buffers[1][48], 0);
 }
 
-TEST(ChannelList, BindEmptiesAndCopyKeepsBinding) {
-    ChannelList a;
-    a.set(5, "five", 1);
-    a.setListName("A");
-    ChannelList b;
-    b.bind(3, "/some/chlist.ini");
-    b.copyFrom(a);
-    EXPECT_EQ(b.number(), 3);
-    EXPECT_EQ(b.path(), "/some/chlist.ini");
-    EXPECT_EQ(b.listName(), "A");
-    EXPECT_EQ(b.name(5), "five");
-    b.bind(2, "");
-    EXPECT_EQ(b.name(5), "");
-    EXPECT_EQ(b.enabledCount(), 0);
-    EXPECT_EQ(b.listName(), "A"); // the list name survives a new binding until loaded
-}
-
 TEST(ChannelList, FillFromAreaPresets) {
     ChannelList tokyo;
     tokyo.fillFromArea(7);
@@ -181,20 +163,4 @@ TEST(ChannelList, FillFromAreaPresets) {
     none.fillFromArea(47);
     EXPECT_EQ(none.enabledCount(), 0);
     EXPECT_EQ(none.name(3), "CH16");
-}
-
-TEST(AreaPresetTable, TableShape) {
-    int total = 0;
-    for (int a = 0; a < AreaPresetTable::areaCount(); ++a) {
-        total += AreaPresetTable::stationCount(a);
-        for (int j = 0; j < AreaPresetTable::stationCount(a); ++j) {
-            const AreaStation s = AreaPresetTable::station(a, j);
-            EXPECT_TRUE(s.slot >= 0 && s.slot < 50) << a << "/" << j;
-        }
-    }
-    EXPECT_EQ(total, 295);
-    EXPECT_EQ(AreaPresetTable::stationCount(35), 3);
-    EXPECT_STREQ(AreaPresetTable::areaName(46), "沖縄");
-    EXPECT_EQ(AreaPresetTable::station(7, 8).slot, -1);
-    EXPECT_EQ(AreaPresetTable::stationCount(-1), 0);
 }
