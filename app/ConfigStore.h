@@ -85,6 +85,8 @@ public:
     // [DMBControl] CurrentChannel as the recorder and the stream start-up read it:
     // "No-Channel" when missing, at most 29 characters.
     std::string ReadCurrentChannel() const;
+    // Immediate writes. writeCurrentChannel also updates settings() and so belongs to the UI
+    // thread; the other two touch only the file and may be called from any thread.
     bool writeCurrentChannel(const std::string& key);
     bool writeLastChannel(const std::string& key);
     bool writeRecordFileName(const std::string& path);
