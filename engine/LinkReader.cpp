@@ -11,6 +11,10 @@ namespace kobal {
 
 using namespace records;
 
+namespace {
+constexpr size_t kMaxSizes = 200000;
+}
+
 LinkReader::LinkReader(size_t keepRecords, int partyId)
     : keep_(keepRecords), partyId_(partyId), buffer_(kRendererLinkDataSize) {}
 
@@ -51,7 +55,11 @@ void LinkReader::run() {
             continue;
         }
         const long n = link_->receive(buffer_.data(), buffer_.size(), 50);
-        if (n > 0)
+        // The player pulses the stop event before it closes its side, and closing wakes the
+        // reader once more without a new message: what comes after the pulse is no record.
+        if (stopEvent_ && stopEvent_->tryTake())
+            stopSeen_ = true;
+        if (n > 0 && !stopSeen_)
             take(buffer_.data(), size_t(n));
         else if (n < 0) {
             // The player left (or closed its side): reconnect when it comes back.
@@ -105,11 +113,13 @@ void LinkReader::take(const uint8_t* data, size_t length) {
             s.firstVideoAt = r.at;
         }
         s.videoBytes += r.length;
+        if (s.videoSizes.size() < kMaxSizes) s.videoSizes.push_back(r.length);
         break;
     case kAudioFrame:
         if (!anyConfig) s.frameBeforeConfig = true;
         if (s.audioRecords++ == 0) s.firstAudioTimestamp = int64_t(r.timestamp);
         s.audioBytes += r.length;
+        if (s.audioSizes.size() < kMaxSizes) s.audioSizes.push_back(r.length);
         break;
     default:
         ++s.otherRecords;
@@ -132,6 +142,7 @@ void LinkReader::clear() {
     std::lock_guard<std::mutex> guard(mutex_);
     summary_ = LinkSummary{};
     kept_.clear();
+    stopSeen_ = false;
 }
 
 bool LinkReader::waitFor(uint32_t type, uint64_t count, int timeoutMs) {

@@ -35,6 +35,8 @@ struct LinkSummary {
     bool configBeforeFrames = false;
     bool frameBeforeConfig = false;
     std::chrono::steady_clock::time_point firstVideoAt{};
+    // Payload lengths of the frame records in arrival order (the first 200000 of each kind).
+    std::vector<uint32_t> videoSizes, audioSizes;
 };
 
 class LinkReader {
@@ -54,7 +56,8 @@ public:
 
     LinkSummary summary();
     std::vector<ReceivedRecord> records();
-    // Clears the summary and kept records (e.g. at a channel change).
+    // Clears the summary and kept records (e.g. at a channel change) and takes records again
+    // after a stop pulse.
     void clear();
     // Waits up to timeoutMs until at least count records of type have arrived.
     bool waitFor(uint32_t type, uint64_t count, int timeoutMs);
