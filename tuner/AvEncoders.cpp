@@ -129,7 +129,7 @@ bool VideoEncoder::open(int bitrate) {
     av_opt_set(ctx_->priv_data, "tune", "zerolatency", 0);
     av_opt_set(ctx_->priv_data, "profile", "baseline", 0);
     av_opt_set(ctx_->priv_data, "x264-params",
-               "aud=1:repeat-headers=1:keyint=15:min-keyint=15:scenecut=0:annexb=1", 0);
+               "aud=1:repeat-headers=1:keyint=15:min-keyint=15:scenecut=0:annexb=1:log=-1", 0);
     const int rc = avcodec_open2(ctx_, codec, nullptr);
     if (rc < 0) {
         error_ = "cannot open libx264: " + avError(rc);

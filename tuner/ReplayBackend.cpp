@@ -59,9 +59,14 @@ bool readStreamService(const std::string& path, std::u16string* name, uint16_t* 
     std::fclose(f);
     std::vector<uint8_t> section;
     bool collecting = false;
+    bool inSync = false; // the last packet ended where this one starts
     for (size_t i = 0; i + ts::kPacketSize <= n;) {
+        // A packet counts when the next one starts with a sync byte too (or, at the end of the
+        // data, when it follows packets already in step).
         const bool synced =
-            data[i] == 0x47 && (i + 2 * ts::kPacketSize > n || data[i + ts::kPacketSize] == 0x47);
+            data[i] == 0x47 &&
+            (i + 2 * ts::kPacketSize > n ? inSync : data[i + ts::kPacketSize] == 0x47);
+        inSync = synced;
         if (!synced) {
             ++i;
             continue;
@@ -191,6 +196,7 @@ bool ReplayBackend::nextPacket(uint8_t* out, size_t& budget) {
             }
             std::rewind(file_);
             len_ = pos_ = 0;
+            inSync_ = false;
             eof_ = false;
             packetsThisPass_ = 0;
             lastPcr_ = -1; // the clock restarts with the file
@@ -199,7 +205,8 @@ bool ReplayBackend::nextPacket(uint8_t* out, size_t& budget) {
         if (avail < 2 * ts::kPacketSize && !eof_) continue;
         const uint8_t* p = buf_.data() + pos_;
         const bool synced =
-            p[0] == 0x47 && (avail < 2 * ts::kPacketSize || p[ts::kPacketSize] == 0x47);
+            p[0] == 0x47 && (avail < 2 * ts::kPacketSize ? inSync_ : p[ts::kPacketSize] == 0x47);
+        inSync_ = synced;
         if (!synced) {
             ++pos_;
             --budget;

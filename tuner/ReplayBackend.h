@@ -49,6 +49,7 @@ private:
     std::vector<uint8_t> buf_;
     size_t len_ = 0, pos_ = 0;
     bool eof_ = false;
+    bool inSync_ = false; // the last packet ended at pos_
     long packetsThisPass_ = 0;
     bool dead_ = false; // a whole pass gave no packet
 

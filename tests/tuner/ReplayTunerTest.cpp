@@ -1,0 +1,135 @@
+// CTDMBDll on the replay backend: recorded files as channels, PCR pacing, looping, and files
+// that are empty, cut off or corrupt.
+#include "TunerTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tuner/AribText.h"
+#include "tuner/CTDMBDll.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <thread>
+
+using veltra::utf8ToUtf16;
+
+namespace {
+
+class ReplayTuner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = kobal::test::makeTempDir("replay");
+        setenv("KOBAL_TUNER", "replay", 1);
+        setenv("KOBAL_REPLAY_DIR", dir.c_str(), 1);
+        setenv("KOBAL_SCAN_SLOT_MS", "1", 1);
+    }
+    void TearDown() override {
+        unsetenv("KOBAL_TUNER");
+        unsetenv("KOBAL_REPLAY_DIR");
+    }
+    void put(int physical, const std::string& bytes) {
+        ASSERT_TRUE(kobal::test::writeFile(dir + "/" + std::to_string(physical) + ".ts", bytes));
+    }
+    std::string dir;
+};
+
+// Reads for `seconds` like the reader thread.
+std::string readFor(CTDMBDll& t, double seconds) {
+    std::string out;
+    unsigned char buf[2256];
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (t.GetTSStream(buf, 0))
+            out.append(reinterpret_cast<char*>(buf), 1128);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    return out;
+}
+
+bool allAligned(const std::string& s) {
+    for (size_t i = 0; i < s.size(); i += 188)
+        if (s[i] != 0x47) return false;
+    return true;
+}
+
+} // namespace
+
+TEST_F(ReplayTuner, ScanFindsFilesAndReadsTheirServiceNames) {
+    put(27, tunertest::simulatedStream(7, 14, 2, 0));
+    put(20, tunertest::simulatedStream(7, 7, 2, 0));
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanAllChannel(7, nullptr, nullptr, 0);
+    int found = 0;
+    for (const auto& e : t.channelInfo) found += e.found;
+    EXPECT_EQ(found, 2);
+    EXPECT_EQ(std::u16string(t.channelInfo[14].name), utf8ToUtf16("ＮＨＫ総合"));
+    EXPECT_EQ(std::u16string(t.channelInfo[7].name), utf8ToUtf16("ＭＸテレビ"));
+    EXPECT_EQ(t.channelInfo[14].identifier & 0xFFF00000u, 0xF1E00000u);
+    EXPECT_EQ(t.slotPair[14].serviceId, 0xE080 + 14);
+}
+
+TEST_F(ReplayTuner, RealRecordedTablesGiveTheOneSegmentServiceName) {
+    const std::string sample = kobal::test::samplesDir() + "/real-si/tokyomx-sdt.ts";
+    const std::string bytes = kobal::test::readFile(sample);
+    if (bytes.empty()) GTEST_SKIP() << "sample not available";
+    put(16, bytes);
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanSingleChannel(3);
+    EXPECT_EQ(t.channelInfo[3].found, 1);
+    EXPECT_EQ(std::u16string(t.channelInfo[3].name), utf8ToUtf16("MXワンセグ1"));
+}
+
+TEST_F(ReplayTuner, EmptyFolderAndEmptyFilesScanToNothing) {
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanAreaChannel(7);
+    put(27, "");
+    put(26, std::string(5000, 0x47)); // packets in step without tables: still a channel
+    t.ScanAreaChannel(7);
+    EXPECT_EQ(t.channelInfo[14].found, 0);
+    EXPECT_FALSE(t.SetChannel(14, 14, 1, 0.0f));
+    for (int k = 0; k < 50; ++k)
+        if (k != 13) {
+            EXPECT_EQ(t.channelInfo[k].found, 0) << k;
+        }
+}
+
+TEST_F(ReplayTuner, StreamsAtThePaceOfItsPcrAndLoops) {
+    // A 1.5 s recording read for 3 s: about twice its length, aligned throughout, with the
+    // file start again after the loop.
+    const std::string file = tunertest::simulatedStream(7, 14, 1.5, 0);
+    put(27, file);
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    ASSERT_TRUE(t.SetChannel(14, 14, 1, 0.0f));
+    EXPECT_EQ(t.receptionStatus, 0.0);
+    const std::string got = readFor(t, 3.0);
+    EXPECT_TRUE(allAligned(got));
+    EXPECT_GT(got.size(), file.size() * 13 / 10);
+    EXPECT_LT(got.size(), file.size() * 25 / 10);
+    EXPECT_EQ(got.substr(0, file.size()), file);
+    EXPECT_EQ(got.substr(file.size(), 188), file.substr(0, 188));
+}
+
+TEST_F(ReplayTuner, CorruptAndCutOffFilesResyncWithoutStalling) {
+    std::string file = tunertest::simulatedStream(7, 14, 1.0, 0);
+    std::string damaged = std::string(777, '\x5A') + file.substr(0, 50000) + "garbage\x47\x47" +
+                          file.substr(50000 + 93, 40000) + file.substr(0, 100); // cut packet
+    put(27, damaged);
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    ASSERT_TRUE(t.SetChannel(14, 14, 1, 0.0f));
+    const std::string got = readFor(t, 2.5);
+    EXPECT_TRUE(allAligned(got));
+    EXPECT_GT(got.size(), 80000u); // it went on past the damage and looped
+
+    // A file that is all noise streams nothing and is refused.
+    std::string noise(300000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919) % 251);
+    put(26, noise);
+    EXPECT_FALSE(t.SetChannel(13, 13, 1, 0.0f));
+    unsigned char buf[2256];
+    EXPECT_EQ(t.GetTSStream(buf, 0), 0);
+}
