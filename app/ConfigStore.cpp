@@ -50,8 +50,11 @@ ConfigPaths ConfigPaths::forFolder(const std::string& folder) {
     return p;
 }
 
+// Folder values are read whole: a folder cut to a fixed buffer would name another folder.
+constexpr int kWholeValue = 0;
+
 ConfigPaths ConfigPaths::fromRegistry() {
-    std::string folder = Registry::read("install_Dir").value_or(std::string());
+    std::string folder = Registry::read("install_Dir", kWholeValue).value_or(std::string());
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     if (folder.empty()) folder = paths::installFolder();
     return forFolder(folder);
@@ -135,7 +138,7 @@ bool ConfigStore::writeRecordFileName(const std::string& path) {
 }
 
 std::string ConfigStore::recordFolder() {
-    return Registry::read("rec_Dir").value_or("");
+    return Registry::read("rec_Dir", kWholeValue).value_or("");
 }
 
 std::string ConfigStore::version() {

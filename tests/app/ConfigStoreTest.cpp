@@ -226,7 +226,8 @@ TEST(ConfigStore, ImmediateWritesAndCurrentChannelReads) {
 }
 
 TEST(ConfigStore, PathsFollowTheRegisteredInstallFolder) {
-    const std::string folder = test::makeTempDir("installed");
+    // Deep folders are fine: the value is not cut to a fixed buffer.
+    const std::string folder = test::makeTempDir("installed" + std::string(150, 'd'));
     ASSERT_TRUE(Registry::write("install_Dir", folder + "/"));
     ConfigPaths p = ConfigPaths::fromRegistry();
     EXPECT_EQ(p.installFolder, folder);
@@ -242,8 +243,9 @@ TEST(ConfigStore, PathsFollowTheRegisteredInstallFolder) {
     EXPECT_EQ(p.installFolder, paths::installFolder());
     EXPECT_EQ(p.configFile, paths::installFolder() + "/config.ini");
 
-    ASSERT_TRUE(Registry::write("rec_Dir", "/videos/kobal"));
-    EXPECT_EQ(ConfigStore::recordFolder(), "/videos/kobal");
+    const std::string recordings = "/videos/" + std::string(200, 'r');
+    ASSERT_TRUE(Registry::write("rec_Dir", recordings));
+    EXPECT_EQ(ConfigStore::recordFolder(), recordings);
     Registry::remove("version");
     EXPECT_EQ(ConfigStore::version(), "");
 }
