@@ -7,6 +7,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -71,6 +72,8 @@ TEST(ConfigStore, FreshInstallDefaultsAndAreaQuestion) {
     EXPECT_FALSE(s.muted);
     EXPECT_FALSE(s.topMost);
     EXPECT_EQ(s.startView, 0);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(s.position, QPoint(screen.width() / 2 - 179, screen.height() / 2 - 220));
     const Settings& v = store.settings();
     EXPECT_EQ(v.useTrayMode, 0);
     EXPECT_EQ(v.taskId, 0);
