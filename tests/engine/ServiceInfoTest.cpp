@@ -1,6 +1,7 @@
 // The parse thread's service information reader: service name to the status line, EIT
 // collection across packets into the guide, the ticker and programme list hand-over.
 #include "engine/ServiceInfo.h"
+#include "engine/ServiceInfoLog.h"
 #include "engine/SessionHost.h"
 #include "tests/engine/ProgrammeTestData.h"
 #include "tests/support/TestSupport.h"
@@ -201,4 +202,43 @@ TEST(ServiceInfoEit, SectionLongerThanTheCollectorIsCut) {
     EXPECT_EQ(r.collectedBytes(), kSectionCollectorSize);
     r.onEitSection(kFlush.data(), kFlush.size(), true);
     EXPECT_EQ(r.guide().event(1).title, std::u16string(120, u'あ'));
+}
+
+TEST(ServiceInfoLogJson, RecordsWhatTheHostWasGiven) {
+    struct LogHost : SessionHost {
+        ServiceInfoLog log;
+        void setChannelStatus(const std::u16string& t) override { log.status(t); }
+        void setProgrammeTicker(const std::u16string& t) override { log.ticker(t); }
+        void rebuildProgrammeList(const ProgrammeGuide& g) override { log.programmeList(g); }
+        void showCaption(const CaptionBlock& b) override { log.caption(b); }
+    } host;
+    ServiceInfoReader r(&host);
+    Bytes sdt = sdtPayload({0x1B, 0x7E, 0xCD, 0xD8, 0x1B, 0x7D, 0xA2}); // "MXあ"
+    r.onSdtSection(sdt.data(), sdt.size());
+    EitEvent e = ev(21, {0xA2});
+    e.text = {0x0E, 0x22, 0x5C}; // a quote and a backslash for the JSON escapes
+    feed(r, payloads({eitSection(0, {e})}));
+    r.onEitSection(kFlush.data(), kFlush.size(), true);
+    CaptionBlock b;
+    buildCaptionLines(u"\u000C\u0081赤\u000D青", b);
+    host.showCaption(b);
+
+    const std::string json = "{\n" + host.log.jsonMembers() + "\n}";
+    EXPECT_NE(json.find("\"service_name\": \"MXあ\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"status_lines\": [\"チャンネル : MXあ\"]"), std::string::npos);
+    EXPECT_NE(json.find("{\"index\": 1, \"title\": \"あ\", \"start\": \"21:00:00\", \"end\": "
+                        "\"22:00:00\", \"description\": \"\\\"\\\\\"}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("{\"index\": 1, \"text\": \"あ(21:00～22:00)  \\\"\\\\\"}"),
+              std::string::npos);
+    EXPECT_NE(json.find("\"tickers\": [\"   <現在の番組> *あ(21:00～22:00)  \\\"\\\\\"]"),
+              std::string::npos);
+    EXPECT_NE(json.find("{\"lines\": [{\"text\": \"赤\", \"colour\": 2, \"clear\": 1, \"return\": "
+                        "1, \"wait\": 0}, {\"text\": \"青\", \"colour\": 8, \"clear\": 0, "
+                        "\"return\": 2, \"wait\": 0}]}"),
+              std::string::npos)
+        << json;
+    const char16_t lone[] = {u'a', 0x0001, 0xD800};
+    EXPECT_EQ(jsonQuote(std::u16string_view(lone, 3)), "\"a\\u0001\xEF\xBF\xBD\"");
 }
