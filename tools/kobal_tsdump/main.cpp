@@ -23,6 +23,7 @@
 
 #include "channels/AreaPresetTable.h"
 #include "engine/LinkReader.h"
+#include "engine/ServiceInfoLog.h"
 #include "engine/SessionHost.h"
 #include "engine/TunerSession.h"
 #include "tuner/CTDMBDll.h"
@@ -100,6 +101,12 @@ public:
         values_[section + "/" + key] = value;
     }
     void markChannelAvailable(int slot) override { markedSlot = slot; }
+    // Broadcast text from the parse thread: kept for the JSON report.
+    void setChannelStatus(const std::u16string& text) override { text_.status(text); }
+    void setProgrammeTicker(const std::u16string& text) override { text_.ticker(text); }
+    void rebuildProgrammeList(const ProgrammeGuide& guide) override { text_.programmeList(guide); }
+    void showCaption(const CaptionBlock& block) override { text_.caption(block); }
+    std::string textJson() const { return text_.jsonMembers("  "); }
     void requestQuit() override { quitRequested = true; }
 
     std::atomic<int> messageBoxes{0};
@@ -109,6 +116,7 @@ public:
 private:
     std::mutex mutex_;
     std::map<std::string, std::string> values_;
+    ServiceInfoLog text_;
 };
 
 // Hands out a file in 1128-byte pieces, then null packets (so the last real chunks pass the
@@ -364,6 +372,7 @@ int main(int argc, char** argv) {
         list("video_sizes", s.videoSizes);
         list("audio_sizes", s.audioSizes);
     }
+    std::printf("%s,\n", host.textJson().c_str());
     std::printf("  \"seconds\": %.3f", elapsed);
     if (o.stats) {
         // Stream time: the simulator runs in real time; a file covers what its clock says.
