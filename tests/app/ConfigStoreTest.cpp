@@ -236,8 +236,6 @@ TEST(ConfigStore, PathsFollowTheRegisteredInstallFolder) {
     EXPECT_EQ(p.installFolder, folder);
     EXPECT_EQ(p.configFile, folder + "/config.ini");
     EXPECT_EQ(p.chlistFile, folder + "/chlist.ini");
-    EXPECT_EQ(p.playlistFile, folder + "/plist.lst");
-    EXPECT_EQ(p.helpFile, folder + "/help.chm");
     EXPECT_EQ(p.timerProgram, paths::programFolder() + "/kobal_timer");
 
     // Without a registered folder the settings stay in the user's folder, never in "/".

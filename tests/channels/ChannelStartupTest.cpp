@@ -52,8 +52,6 @@ TEST(AreaSelectDialog, ListsTheAreasAndReturnsTheSelection) {
     AreaSelectDialog dialog(12);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("地域選択"));
     ASSERT_EQ(dialog.areaList()->count(), 47);
-    EXPECT_EQ(dialog.areaList()->item(0)->text(), QStringLiteral("北海道"));
-    EXPECT_EQ(dialog.areaList()->item(46)->text(), QStringLiteral("沖縄"));
     EXPECT_EQ(dialog.areaList()->currentRow(), 12);
 
     AreaAnswers answers{{30}};
