@@ -212,6 +212,11 @@ bool AudioEncoder::open(double mainHz, double subHz) {
         ch->pkt = av_packet_alloc();
         return ch;
     };
+    auto periodic = [](double hz) {
+        const double cycles = hz * kLoopFrames * kFrameSamples / kSampleRate;
+        return hz <= 0 || std::fabs(cycles - std::round(cycles)) < 1e-9;
+    };
+    loops_ = periodic(mainHz) && periodic(subHz);
     main_ = make(mainHz);
     if (!main_) return false;
     if (subHz > 0) {
@@ -241,6 +246,23 @@ std::vector<uint8_t> AudioEncoder::rawFrame(Channel& ch) {
 }
 
 std::vector<uint8_t> AudioEncoder::next() {
+    if (loops_ && static_cast<int>(loop_.size()) == kLoopFrames)
+        return loop_[(produced_++) % kLoopFrames];
+    std::vector<uint8_t> frame = encodeNext();
+    if (frame.empty()) return frame;
+    ++produced_;
+    if (loops_ && produced_ > kLoopFrames) {
+        loop_.push_back(frame);
+        if (static_cast<int>(loop_.size()) == kLoopFrames) {
+            // The encoders are no longer needed.
+            main_.reset();
+            sub_.reset();
+        }
+    }
+    return frame;
+}
+
+std::vector<uint8_t> AudioEncoder::encodeNext() {
     if (!main_) return {};
     std::vector<std::pair<std::vector<uint8_t>, size_t>> sces;
     for (Channel* ch : {main_.get(), sub_.get()}) {

@@ -56,7 +56,14 @@ public:
 private:
     struct Channel;
     std::vector<uint8_t> rawFrame(Channel& ch);
+    std::vector<uint8_t> encodeNext();
     std::unique_ptr<Channel> main_, sub_;
+    // A tone whose cycles fit a whole number of times into kLoopFrames frames repeats exactly,
+    // so one period of coded frames, taken once the encoder has settled, loops seamlessly.
+    static constexpr int kLoopFrames = 15;
+    bool loops_ = false;
+    int64_t produced_ = 0;
+    std::vector<std::vector<uint8_t>> loop_;
     std::string error_;
 };
 

@@ -74,6 +74,10 @@ int64_t StationStream::nextDeparture() const {
     return packetIndex_ * ts::kPacketSize * 8 * ts::kPcrHz / config_.bitrate;
 }
 
+bool StationStream::atUnitBoundary() const {
+    return audioQ_.offset == 0 && captionQ_.offset == 0 && psiOffset_ == 0;
+}
+
 time_t StationStream::wallAt(int64_t t90) const {
     return config_.wallStart + static_cast<time_t>((t90 - start90_) / 90000);
 }

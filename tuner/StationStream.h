@@ -44,6 +44,9 @@ public:
     void next(uint8_t* packet, int64_t* departure);
     // Stream time of the packet next() gives next.
     int64_t nextDeparture() const;
+    // True when no audio, caption or table unit is half sent, so a file may end here without
+    // a cut-off frame.
+    bool atUnitBoundary() const;
 
 private:
     struct EsQueue {

@@ -100,6 +100,7 @@ int bench(const Options& o) {
         return 2;
     }
     const auto t0 = std::chrono::steady_clock::now();
+    const double offlineCpu0 = cpuSeconds();
     {
         veltra::StationStream stream(config);
         uint8_t p[188];
@@ -112,8 +113,8 @@ int bench(const Options& o) {
         }
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        std::printf("offline: %.0f s of stream (%zu bytes) written in %.2f s\n", o.seconds, bytes,
-                    wall);
+        std::printf("offline: %.0f s of stream (%zu bytes) written in %.2f s (%.2f s CPU)\n",
+                    o.seconds, bytes, wall, cpuSeconds() - offlineCpu0);
     }
     const double liveSeconds = std::min(o.seconds, 20.0);
     veltra::sim::setArea(o.area);
@@ -178,8 +179,11 @@ int main(int argc, char** argv) {
     uint8_t p[188];
     int64_t dep = 0;
     while (true) {
+        // Past the end, finish the frame in progress so the file ends on whole frames.
+        if (stream.nextDeparture() >= end &&
+            (stream.atUnitBoundary() || stream.nextDeparture() >= end + veltra::ts::kPcrHz))
+            break;
         stream.next(p, &dep);
-        if (dep >= end) break;
         if (o.realtime)
             std::this_thread::sleep_until(t0 + std::chrono::nanoseconds(dep * 1000 / 27));
         if (veltra::ts::pidOf(p) != veltra::ts::kNullPid) {

@@ -1,0 +1,131 @@
+// kobal_mkstream's files as ordinary TS tools see them: one programme, H.264 320x180 and AAC,
+// no decoding errors; dual mono decodes to two different programmes; the card shows the
+// station's colour; damage options damage what they say.
+#include "TunerTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tuner/StationCard.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+using kobal::test::runCommand;
+
+namespace {
+
+std::string tool() {
+    return kobal::test::binaryDir() + "/tools/kobal_mkstream/kobal_mkstream";
+}
+
+std::string make(const std::string& name, const std::string& args) {
+    const std::string out = kobal::test::homeDir() + "/" + name;
+    const int rc = runCommand(tool() + " " + args + " " + out + " 2>/dev/null");
+    EXPECT_EQ(rc, 0) << args;
+    return out;
+}
+
+// Zero crossings per second of each channel of interleaved 16-bit stereo.
+std::pair<double, double> pitches(const std::string& pcm) {
+    const auto* s = reinterpret_cast<const int16_t*>(pcm.data());
+    const size_t frames = pcm.size() / 4;
+    int up[2] = {0, 0};
+    for (size_t i = 48000; i + 1 < frames; ++i)
+        for (int c = 0; c < 2; ++c)
+            if (s[2 * i + c] < 0 && s[2 * (i + 1) + c] >= 0) ++up[c];
+    const double secs = (frames - 48000) / 48000.0;
+    return {up[0] / secs, up[1] / secs};
+}
+
+} // namespace
+
+TEST(MkStreamTool, FileIsOneCleanProgrammeForFfprobeAndFfmpeg) {
+    const std::string f = make("t.ts", "--area 7 --slot 14 --seconds 6");
+    std::string out;
+    ASSERT_EQ(runCommand("ffprobe -v error -show_entries "
+                         "program=program_id:stream=codec_name,width,height,channels -of compact " +
+                             f,
+                         &out),
+              0);
+    EXPECT_NE(out.find("program|program_id=57486"), std::string::npos) << out; // 0xE08E
+    EXPECT_NE(out.find("codec_name=h264|width=320|height=180"), std::string::npos) << out;
+    EXPECT_NE(out.find("codec_name=aac"), std::string::npos) << out;
+    size_t programs = 0;
+    for (size_t at = 0; (at = out.find("program|", at)) != std::string::npos; ++at) ++programs;
+    EXPECT_EQ(programs, 1u);
+
+    std::string errors;
+    EXPECT_EQ(runCommand("ffmpeg -nostdin -v error -i " + f + " -f null - 2>&1", &errors), 0);
+    EXPECT_EQ(errors, "");
+}
+
+TEST(MkStreamTool, DualMonoCarriesTwoDifferentTones) {
+    const std::string f = make("dual.ts", "--area 7 --slot 14 --seconds 4 --dual-mono");
+    std::string pcm;
+    ASSERT_EQ(runCommand("ffmpeg -nostdin -v error -i " + f + " -map 0:a -f s16le -ac 2 -", &pcm),
+              0);
+    const auto [main, sub] = pitches(pcm);
+    // ＮＨＫ総合 is the first Tokyo station: 400 Hz main, sub half as high again.
+    EXPECT_NEAR(main, 400, 15);
+    EXPECT_NEAR(sub, 600, 20);
+
+    const std::string mono = make("mono.ts", "--area 7 --slot 14 --seconds 2");
+    std::string info;
+    runCommand("ffprobe -v error -select_streams a -show_entries stream=channels -of csv=p=0 " +
+                   mono,
+               &info);
+    EXPECT_EQ(info.substr(0, 2), "1\n");
+    EXPECT_EQ(info.find('2'), std::string::npos);
+}
+
+TEST(MkStreamTool, PictureShowsTheStationsCardColour) {
+    for (int slot : {14, 12}) {
+        const std::string f =
+            make("c" + std::to_string(slot) + ".ts",
+                 "--area 7 --slot " + std::to_string(slot) + " --seconds 2 --no-captions");
+        std::string rgb;
+        ASSERT_EQ(runCommand("ffmpeg -nostdin -v error -i " + f +
+                                 " -frames:v 1 -f rawvideo -pix_fmt rgb24 -",
+                             &rgb),
+                  0);
+        ASSERT_EQ(rgb.size(), 320u * 180 * 3);
+        const veltra::CardColour want = veltra::stationCardColour(7, slot);
+        // Corners and the middle of the left edge are background.
+        for (int y : {2, 80, 177}) {
+            for (int x : {2, 317}) {
+                const auto* px = reinterpret_cast<const uint8_t*>(&rgb[(y * 320 + x) * 3]);
+                EXPECT_NEAR(px[0], want.r, 12) << slot << " " << x << "," << y;
+                EXPECT_NEAR(px[1], want.g, 12);
+                EXPECT_NEAR(px[2], want.b, 12);
+            }
+        }
+        // No captions asked for: no caption stream in the PMT.
+        const std::string ts = kobal::test::readFile(f);
+        const auto pmt = tunertest::sectionsOn(ts, 0x1FC8);
+        ASSERT_FALSE(pmt.empty());
+        EXPECT_TRUE(tunertest::pesOn(ts, 0x187).empty());
+        EXPECT_EQ(pmt.front().size(), 12u + 2 * 8 + 4);
+    }
+}
+
+TEST(MkStreamTool, DamageOptionsDamageAsAsked) {
+    const std::string clean = kobal::test::readFile(make("clean.ts", "--seconds 3"));
+    const std::string lost = kobal::test::readFile(make("lost.ts", "--seconds 3 --lose 100"));
+    EXPECT_LT(lost.size(), clean.size() * 97 / 100);
+    EXPECT_EQ(lost.size() % 188, 0u);
+
+    const std::string bad = kobal::test::readFile(
+        make("bad.ts", "--seconds 3 --bad-sync 50 --scrambled 50 --oversized-af 50"));
+    ASSERT_EQ(bad.size(), clean.size());
+    int badSync = 0, scrambled = 0, oversized = 0;
+    for (size_t i = 0; i < bad.size(); i += 188) {
+        const auto* p = reinterpret_cast<const uint8_t*>(&bad[i]);
+        badSync += p[0] != 0x47;
+        scrambled += (p[3] & 0xC0) != 0;
+        oversized += (p[3] & 0x20) && p[4] > 183;
+    }
+    const int packets = static_cast<int>(bad.size() / 188);
+    for (int n : {badSync, scrambled, oversized}) {
+        EXPECT_GT(n, packets / 100);
+        EXPECT_LT(n, packets / 10);
+    }
+    EXPECT_NE(runCommand(tool() + " --area 7 --slot 0 /dev/null 2>/dev/null"), 0); // no station
+}
