@@ -6,13 +6,19 @@
 #include "engine/JisTable.h"
 #include "engine/ServiceInfo.h"
 #include "engine/SessionHost.h"
+#include "tests/support/TestSupport.h"
 #include "tuner/AribText.h"
 #include "tuner/Captions.h"
 #include "tuner/SiTables.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
 #include <map>
 
 using namespace kobal;
@@ -134,5 +140,82 @@ TEST(ServiceInfoRoundTrip, CaptionLinesComeBackWithTheirColours) {
         }
         EXPECT_EQ(b.lines[0].clear, 1);
         EXPECT_EQ(b.lines[lines.size() - 1].wait, 30);
+    }
+}
+
+namespace {
+
+std::u16string u16(const QJsonValue& v) {
+    return v.toString().toStdU16String();
+}
+
+bool sameProgramme(const QJsonObject& e, const veltra::Programme& p) {
+    return u16(e["title"]) == broadcastForm(p.title) &&
+           u16(e["description"]) == broadcastForm(p.text).substr(0, kProgrammeDescriptionMax);
+}
+
+} // namespace
+
+// The whole path: the simulator airs a channel, the real engine runs, and kobal_tsdump reports
+// the service name, the guide and the captions it was handed.
+TEST(ServiceInfoRoundTrip, KobalTsdumpReportsWhatTheSimulatorAirs) {
+    const std::string tool = test::binaryDir() + "/tools/kobal_tsdump/kobal_tsdump";
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "kobal_tsdump not built";
+    const int area = 12;
+    const AreaStation station = AreaPresetTable::station(area, 0);
+    const std::u16string name = veltra::utf8ToUtf16(station.name);
+    const time_t before = time(nullptr);
+    std::string out;
+    ASSERT_EQ(test::runCommand("'" + tool + "' --area " + std::to_string(area) + " --slot " +
+                                   std::to_string(station.slot) + " --seconds 9 2>/dev/null",
+                               &out),
+              0);
+    const time_t after = time(nullptr);
+    QJsonParseError error{};
+    const QJsonObject d = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << out;
+
+    EXPECT_EQ(u16(d["service_name"]), broadcastForm(name));
+    const QJsonArray status = d["status_lines"].toArray();
+    ASSERT_FALSE(status.isEmpty()); // the SDT comes once a second
+    for (const QJsonValue& s : status) EXPECT_EQ(u16(s), u"チャンネル : " + broadcastForm(name));
+
+    // Present, following and the one after, as the guide was on the air at some moment.
+    const QJsonArray programmes = d["programmes"].toArray();
+    ASSERT_GE(programmes.size(), 2);
+    for (const QJsonValue& v : programmes) {
+        const QJsonObject e = v.toObject();
+        const int ahead = e["index"].toInt() - 1;
+        ASSERT_GE(ahead, 0);
+        ASSERT_LE(ahead, 2);
+        bool found = false;
+        for (time_t t : {before, after})
+            found |= sameProgramme(e, veltra::programmeAt(0, name, t, ahead));
+        EXPECT_TRUE(found) << QJsonDocument(e).toJson().toStdString();
+    }
+    ASSERT_FALSE(d["tickers"].toArray().isEmpty());
+    EXPECT_EQ(u16(d["tickers"].toArray().last()).substr(0, 12), u"   <現在の番組> *");
+
+    // Every caption block is one of the simulator's statements, in airing order.
+    const QJsonArray captions = d["captions"].toArray();
+    ASSERT_FALSE(captions.isEmpty());
+    long lastNumber = -1;
+    for (const QJsonValue& v : captions) {
+        const QJsonArray lines = v.toObject()["lines"].toArray();
+        long number = -1;
+        for (long n = lastNumber + 1; n < lastNumber + 50 && number < 0; ++n) {
+            for (time_t t : {before, after}) {
+                auto aired = veltra::captionLinesFor(veltra::programmeAt(0, name, t, 0).title, n);
+                bool same = lines.size() == qsizetype(aired.size());
+                for (qsizetype k = 0; same && k < lines.size(); ++k) {
+                    const QJsonObject l = lines[k].toObject();
+                    same = u16(l["text"]) == captionForm(aired[size_t(k)].text) &&
+                           l["colour"].toInt() == aired[size_t(k)].colour + 1;
+                }
+                if (same) number = n;
+            }
+        }
+        ASSERT_GE(number, 0) << QJsonDocument(v.toObject()).toJson().toStdString();
+        lastNumber = number;
     }
 }
