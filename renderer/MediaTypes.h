@@ -7,19 +7,20 @@
 
 namespace kobal::render {
 
-using HRESULT = long;
+// 32 bits, as the player's code expects: the error codes are negative.
+using HRESULT = int32_t;
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
-inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005L);
-inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003L);
-inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001L);
-inline constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFL);
-inline constexpr HRESULT VFW_E_NOT_CONNECTED = static_cast<HRESULT>(0x80040209L);
-inline constexpr HRESULT VFW_E_UNKNOWN_FILE_TYPE = static_cast<HRESULT>(0x80040240L);
-inline constexpr HRESULT VFW_E_INVALID_FILE_FORMAT = static_cast<HRESULT>(0x8004022FL);
-inline constexpr HRESULT VFW_E_CANNOT_RENDER = static_cast<HRESULT>(0x80040218L);
-inline constexpr HRESULT VFW_E_WRONG_STATE = static_cast<HRESULT>(0x80040227L);
-inline constexpr HRESULT HRESULT_FILE_NOT_FOUND = static_cast<HRESULT>(0x80070002L);
+inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
+inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
+inline constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFu);
+inline constexpr HRESULT VFW_E_NOT_CONNECTED = static_cast<HRESULT>(0x80040209u);
+inline constexpr HRESULT VFW_E_UNKNOWN_FILE_TYPE = static_cast<HRESULT>(0x80040240u);
+inline constexpr HRESULT VFW_E_INVALID_FILE_FORMAT = static_cast<HRESULT>(0x8004022Fu);
+inline constexpr HRESULT VFW_E_CANNOT_RENDER = static_cast<HRESULT>(0x80040218u);
+inline constexpr HRESULT VFW_E_WRONG_STATE = static_cast<HRESULT>(0x80040227u);
+inline constexpr HRESULT HRESULT_FILE_NOT_FOUND = static_cast<HRESULT>(0x80070002u);
 inline bool failed(HRESULT hr) {
     return hr < 0;
 }

@@ -7,8 +7,8 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <pthread.h>
 #include <cmath>
+#include <pthread.h>
 
 namespace kobal::render {
 

@@ -86,6 +86,9 @@ void TsRecorder::write(const MediaPacket& p) {
     if (index == 1) pkt_->flags |= AV_PKT_FLAG_KEY;
     const int rc = av_write_frame(oc_, pkt_);
     av_packet_unref(pkt_);
+    // Hand the bytes to the file at once: a full disk shows at the packet that met it, and a
+    // crash loses nothing that was received.
+    if (rc >= 0 && oc_->pb) avio_flush(oc_->pb);
     if (rc < 0 || (oc_->pb && oc_->pb->error < 0)) {
         failed_ = true;
         stop();

@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
     };
     const HRESULT hr = graph.RenderFile(name);
     if (failed(hr)) {
-        std::fprintf(stderr, "kobal_grab: RenderFile failed: 0x%08lx\n", hr & 0xFFFFFFFFL);
+        std::fprintf(stderr, "kobal_grab: RenderFile failed: 0x%08x\n", unsigned(hr));
         return 1;
     }
     graph.put_Owner(&window);

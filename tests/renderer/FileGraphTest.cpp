@@ -1,0 +1,191 @@
+// The media graph on recorded files: render, play to the end, seek, pause, volume.
+#include "RendererTestSupport.h"
+#include "renderer/AudioOutput.h"
+#include "renderer/Presenter.h"
+
+#include "../support/TestSupport.h"
+
+#include <QWidget>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace kobal;
+using namespace kobal::render;
+using kobal::test::RecordingHost;
+
+namespace {
+
+class FileGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::ensureApp(); }
+};
+
+int64_t seconds(double s) {
+    return int64_t(s * kUnitsPerSecond);
+}
+
+TEST_F(FileGraphTest, FilesThatAreNotMediaFailWithAnErrorCode) {
+    RecordingHost host;
+    MediaGraph graph(&host);
+    const std::string text = test::homeDir() + "/notes.rec";
+    ASSERT_TRUE(test::writeFile(text, std::string(4096, 'x') + "not a transport stream"));
+    const HRESULT hr = graph.RenderFile(text);
+    EXPECT_TRUE(failed(hr));
+    EXPECT_EQ(graph.RenderFile(test::homeDir() + "/missing.rec"), HRESULT_FILE_NOT_FOUND);
+    const std::string empty = test::homeDir() + "/empty.rec";
+    ASSERT_TRUE(test::writeFile(empty, ""));
+    EXPECT_TRUE(failed(graph.RenderFile(empty)));
+    // A failed build leaves a graph that refuses control calls instead of crashing.
+    EXPECT_TRUE(failed(graph.Run()));
+    int64_t pos = 0;
+    EXPECT_TRUE(failed(graph.GetCurrentPosition(&pos)));
+    EXPECT_EQ(host.count(kCopyDataStart), 0);
+}
+
+TEST_F(FileGraphTest, PlaysAFileToItsEndAndAnnouncesCompletion) {
+    const std::string ts = test::makeTs(4);
+    ASSERT_FALSE(ts.empty());
+    RecordingHost host;
+    MediaGraph graph(&host);
+    ASSERT_EQ(graph.RenderFile(ts), S_OK);
+
+    // The host learns of the file with copy-data 2: our pid, then the UTF-16 path.
+    ASSERT_EQ(host.count(kCopyDataStart), 1);
+    {
+        const std::vector<uint8_t>& d = host.payloads[0];
+        ASSERT_EQ(d.size(), 4 + ts.size() * 2);
+        uint32_t pid;
+        std::memcpy(&pid, d.data(), 4);
+        EXPECT_EQ(pid, uint32_t(getpid()));
+        EXPECT_EQ(d[4], uint8_t(ts[0]));
+        EXPECT_EQ(d[5], 0);
+    }
+
+    int64_t duration = 0;
+    ASSERT_EQ(graph.GetDuration(&duration), S_OK);
+    EXPECT_NEAR(double(duration) / kUnitsPerSecond, 4.0, 0.3);
+    unsigned caps =
+        AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards;
+    EXPECT_EQ(graph.CheckCapabilities(&caps), S_OK);
+    EXPECT_EQ(caps, 7u);
+
+    QWidget owner;
+    owner.resize(640, 360);
+    ASSERT_EQ(graph.put_Owner(&owner), S_OK);
+    ASSERT_EQ(graph.SetWindowPosition(0, 0, 640, 360), S_OK);
+    owner.show();
+    ASSERT_EQ(graph.Run(), S_OK);
+    bool complete = false;
+    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(graph); }, 30000));
+    EXPECT_GT(host.graphEvents.load(), 0);
+
+    long w = 0, h = 0;
+    ASSERT_EQ(graph.GetVideoSize(&w, &h), S_OK);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 180);
+    // Pictures are scaled to the window's size, and most of the 60 were shown.
+    EXPECT_EQ(graph.currentPicture().size(), QSize(640, 360));
+    EXPECT_GT(graph.presenter()->picturesShown(), 40u);
+    int64_t pos = 0;
+    ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+    EXPECT_NEAR(double(pos) / kUnitsPerSecond, 4.0, 0.5);
+}
+
+TEST_F(FileGraphTest, SeeksForwardAndBackAndStillEnds) {
+    const std::string ts = test::makeTs(8);
+    ASSERT_FALSE(ts.empty());
+    RecordingHost host;
+    MediaGraph graph(&host);
+    ASSERT_EQ(graph.RenderFile(ts), S_OK);
+    ASSERT_EQ(graph.Run(), S_OK);
+    test::pumpFor(500);
+
+    ASSERT_EQ(graph.SetCurrentPosition(seconds(5)), S_OK);
+    test::pumpFor(300);
+    int64_t pos = 0;
+    ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+    EXPECT_GE(double(pos) / kUnitsPerSecond, 4.9);
+    EXPECT_LT(double(pos) / kUnitsPerSecond, 6.5);
+
+    ASSERT_EQ(graph.SetCurrentPosition(seconds(1)), S_OK);
+    test::pumpFor(300);
+    ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
+    EXPECT_GE(double(pos) / kUnitsPerSecond, 0.9);
+    EXPECT_LT(double(pos) / kUnitsPerSecond, 2.5);
+    const size_t shownBefore = graph.presenter()->picturesShown();
+
+    // Near the end: the rest plays and the end is announced.
+    ASSERT_EQ(graph.SetCurrentPosition(seconds(6.5)), S_OK);
+    bool complete = false;
+    const int64_t t0 = steadyMs();
+    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(graph); }, 20000));
+    EXPECT_LT(steadyMs() - t0, 6000); // not the whole file again
+    EXPECT_GT(graph.presenter()->picturesShown(), shownBefore);
+}
+
+TEST_F(FileGraphTest, PauseHoldsThePositionAndRunGoesOn) {
+    const std::string ts = test::makeTs(6);
+    ASSERT_FALSE(ts.empty());
+    MediaGraph graph(nullptr);
+    ASSERT_EQ(graph.RenderFile(ts), S_OK);
+    ASSERT_EQ(graph.Run(), S_OK);
+    test::pumpFor(1000);
+    ASSERT_EQ(graph.Pause(), S_OK);
+    EXPECT_EQ(graph.GetState(), MediaGraph::Paused);
+    int64_t p0 = 0, p1 = 0, p2 = 0;
+    graph.GetCurrentPosition(&p0);
+    test::pumpFor(1000);
+    graph.GetCurrentPosition(&p1);
+    EXPECT_EQ(p0, p1);
+    ASSERT_EQ(graph.Run(), S_OK);
+    test::pumpFor(700);
+    graph.GetCurrentPosition(&p2);
+    EXPECT_GT(p2, p1 + seconds(0.4));
+}
+
+// Volume positions of the main window's slider map to hundredths of a decibel; the sound
+// that comes out must carry the gain that value means.
+TEST_F(FileGraphTest, VolumePositionsGiveTheirGains) {
+    auto volumeForPosition = [](int p) -> long {
+        if (p < 20) return -10000;
+        return long(-double((p - 900) * (p - 900)) / 160.0);
+    };
+    EXPECT_EQ(volumeForPosition(900), 0);
+    EXPECT_EQ(volumeForPosition(20), -4840);
+    EXPECT_EQ(volumeForPosition(19), -10000);
+
+    const std::string ts = test::makeTs(12);
+    ASSERT_FALSE(ts.empty());
+    MediaGraph graph(nullptr);
+    ASSERT_EQ(graph.RenderFile(ts), S_OK);
+    ASSERT_EQ(graph.put_Volume(0), S_OK);
+    ASSERT_EQ(graph.Run(), S_OK);
+    AudioOutput* out = nullptr;
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return (out = graph.presenter()->audio()) != nullptr; }, 5000));
+    test::pumpFor(1200);
+    auto lastHalfSecond = [&] {
+        std::vector<int16_t> t = out->tap();
+        const size_t keep = 48000; // 0.5 s of stereo
+        if (t.size() > keep) t.erase(t.begin(), t.end() - keep);
+        return t;
+    };
+    const double full = test::rms(lastHalfSecond(), 0);
+    ASSERT_GT(full, 1000.0);
+    for (int position : {600, 300, 20, 10}) {
+        const long v = volumeForPosition(position);
+        ASSERT_EQ(graph.put_Volume(v), S_OK);
+        test::pumpFor(1000);
+        const double level = test::rms(lastHalfSecond(), 0);
+        const double expected = v <= -10000 ? 0.0 : std::pow(10.0, v / 2000.0);
+        if (expected == 0.0)
+            EXPECT_EQ(level, 0.0) << "position " << position;
+        else
+            EXPECT_NEAR(level / full, expected, expected * 0.1 + 0.002) << "position " << position;
+    }
+    EXPECT_TRUE(failed(graph.put_Volume(1)));
+    EXPECT_TRUE(failed(graph.put_Volume(-10001)));
+}
+
+} // namespace

@@ -1,0 +1,294 @@
+// Renderer parts on their own, on real bytes: the continuous timeline, the time-shift queue,
+// dual-mono decoding, damaged video and the recorder's failures.
+#include "RendererTestSupport.h"
+#include "renderer/AudioDecoder.h"
+#include "renderer/PacketQueue.h"
+#include "renderer/StreamTimeline.h"
+#include "renderer/TsRecorder.h"
+#include "renderer/VideoDecoder.h"
+
+#include "../support/TestSupport.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+using namespace kobal;
+using namespace kobal::render;
+
+namespace {
+
+constexpr int64_t kFrame90 = 6000; // 15 fps in 90 kHz ticks
+
+// Reads the packets of a file with libavformat (what a sender would cut from the stream).
+std::vector<MediaPacket> readPackets(const std::string& path) {
+    std::vector<MediaPacket> out;
+    AVFormatContext* oc = nullptr;
+    if (avformat_open_input(&oc, path.c_str(), nullptr, nullptr) < 0) return out;
+    avformat_find_stream_info(oc, nullptr);
+    AVPacket* pkt = av_packet_alloc();
+    while (av_read_frame(oc, pkt) >= 0) {
+        const AVStream* st = oc->streams[pkt->stream_index];
+        MediaPacket p;
+        p.kind = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? MediaPacket::Video
+                                                                : MediaPacket::Audio;
+        p.key = pkt->flags & AV_PKT_FLAG_KEY;
+        p.ptsUs = av_rescale_q(pkt->pts, st->time_base, AVRational{1, 1000000});
+        p.data.assign(pkt->data, pkt->data + pkt->size);
+        out.push_back(std::move(p));
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&oc);
+    return out;
+}
+
+TEST(StreamTimeline, StaysContinuousAcrossWrapLoopAndChannelChange) {
+    StreamTimeline tl;
+    const uint64_t wrap = 1ull << 33;
+    uint64_t raw = wrap - 10 * kFrame90; // ten frames before the counter wraps
+    int64_t last = tl.map(StreamTimeline::Video, raw, 66'667);
+    auto step = [&](uint64_t r) {
+        const int64_t t = tl.map(StreamTimeline::Video, r, 66'667);
+        EXPECT_GT(t, last);
+        EXPECT_LT(t - last, 200'000) << "raw " << r;
+        last = t;
+    };
+    for (int i = 1; i < 30; ++i) step((raw + uint64_t(i) * kFrame90) % wrap); // through the wrap
+    // A looping source jumps back 20 s; a channel change jumps anywhere.
+    raw = (raw + 30 * kFrame90) % wrap;
+    uint64_t looped = raw - 20 * 90000;
+    for (int i = 0; i < 10; ++i) step(looped + uint64_t(i) * kFrame90);
+    const uint64_t other = 123456789;
+    for (int i = 0; i < 10; ++i) step(other + uint64_t(i) * kFrame90);
+}
+
+TEST(StreamTimeline, StepArtefactsAreReplacedAndAudioFollowsTheVideoJump) {
+    StreamTimeline tl;
+    const int64_t a0 = tl.map(StreamTimeline::Audio, 900000, 21'333);
+    const int64_t v0 = tl.map(StreamTimeline::Video, 900000, 66'667);
+    EXPECT_EQ(a0, v0);
+    // The second frame of a unit carries the unit's time plus 500,000 ticks (5.5 s): not a
+    // real time, it gets the expected one.
+    const int64_t a1 = tl.map(StreamTimeline::Audio, 900000 + 500000, 21'333);
+    EXPECT_NEAR(double(a1 - a0), 21'333, 2);
+    const int64_t a2 = tl.map(StreamTimeline::Audio, 900000 + 3840, 21'333);
+    EXPECT_NEAR(double(a2 - a0), 42'667, 2);
+    // Channel change: both streams jump by 100 s; the timeline goes on without a gap and the
+    // two streams stay side by side.
+    const uint64_t base = 900000 + 9'000'000;
+    int64_t v = 0, a = 0;
+    for (int i = 0; i < 4; ++i) {
+        v = tl.map(StreamTimeline::Video, base + uint64_t(i) * kFrame90, 66'667);
+        a = tl.map(StreamTimeline::Audio, base + uint64_t(i) * kFrame90, 21'333);
+    }
+    EXPECT_LT(v - v0, 1'000'000);
+    EXPECT_LT(std::llabs(a - v), 100'000);
+}
+
+TEST(PacketQueue, SpillsBeyondMemoryAndGivesEverythingBackInOrder) {
+    PacketQueue::Limits limits;
+    limits.memoryBytes = 16 * 1024;
+    limits.spillFolder = test::makeTempDir("spill");
+    PacketQueue q(limits);
+    for (int i = 0; i < 500; ++i) {
+        MediaPacket p;
+        p.kind = i % 3 ? MediaPacket::Audio : MediaPacket::Video;
+        p.key = i % 30 == 0;
+        p.ptsUs = i * 1000;
+        p.arrivalMs = steadyMs();
+        p.data.assign(1000 + i, uint8_t(i));
+        q.push(std::move(p));
+    }
+    EXPECT_EQ(q.count(), 500u);
+    EXPECT_LE(q.memoryBytes(), limits.memoryBytes);
+    EXPECT_GT(q.spilledBytes(), 400'000);
+    // Nothing is left lying in the folder: the spill file has no name.
+    EXPECT_TRUE(std::filesystem::is_empty(limits.spillFolder));
+    for (int i = 0; i < 500; ++i) {
+        MediaPacket p;
+        ASSERT_TRUE(q.pop(p, 0)) << i;
+        EXPECT_EQ(p.ptsUs, i * 1000);
+        EXPECT_EQ(p.key, i % 30 == 0);
+        ASSERT_EQ(p.data.size(), size_t(1000 + i));
+        EXPECT_EQ(p.data.front(), uint8_t(i));
+        EXPECT_EQ(p.data.back(), uint8_t(i));
+        // Packets pushed while the spilled part drains keep their place behind it.
+        if (i == 250) {
+            MediaPacket late;
+            late.ptsUs = 999'999;
+            late.arrivalMs = steadyMs();
+            late.data.assign(10, 1);
+            q.push(std::move(late));
+        }
+    }
+    MediaPacket late;
+    ASSERT_TRUE(q.pop(late, 0));
+    EXPECT_EQ(late.ptsUs, 999'999);
+    EXPECT_FALSE(q.pop(late, 10));
+}
+
+TEST(PacketQueue, DropsWhatIsOlderThanTheLimitAndBoundsMemoryWithoutSpill) {
+    PacketQueue::Limits limits;
+    limits.maxAgeMs = 100;
+    limits.memoryBytes = 4096;
+    PacketQueue q(limits);
+    MediaPacket old;
+    old.arrivalMs = steadyMs() - 1000;
+    old.data.assign(10, 0);
+    q.push(std::move(old));
+    MediaPacket fresh;
+    fresh.arrivalMs = steadyMs();
+    fresh.ptsUs = 7;
+    q.push(std::move(fresh));
+    EXPECT_EQ(q.count(), 1u);
+    for (int i = 0; i < 100; ++i) {
+        MediaPacket p;
+        p.arrivalMs = steadyMs();
+        p.data.assign(500, 0);
+        q.push(std::move(p));
+    }
+    EXPECT_LE(q.memoryBytes(), 4096u);
+    EXPECT_GT(q.droppedCount(), 50u);
+}
+
+TEST(AudioDecoder, DualMonoIsDetectedAndEachProgrammeCanBeChosen) {
+    const std::string a = test::makeMonoAdts(2, 440), b = test::makeMonoAdts(2, 1000);
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    const auto mono = test::adtsFrames(test::readFile(a));
+    const auto dual = test::spliceDualMono(mono, test::adtsFrames(test::readFile(b)));
+    ASSERT_GT(dual.size(), 60u);
+
+    AdtsInfo info;
+    ASSERT_TRUE(parseAdts(mono[5].data(), mono[5].size(), info));
+    EXPECT_FALSE(info.dualMono);
+    ASSERT_TRUE(parseAdts(dual[5].data(), dual[5].size(), info));
+    EXPECT_TRUE(info.dualMono);
+    EXPECT_EQ(info.channelConfig, 2);
+    EXPECT_EQ(info.sampleRate, 48000);
+
+    auto play = [&](int channel, size_t from, size_t to, AudioDecoder& dec) {
+        dec.setChannel(channel);
+        std::vector<int16_t> pcm;
+        for (size_t i = from; i < to; ++i) dec.decode(dual[i].data(), dual[i].size(), pcm);
+        return pcm;
+    };
+    AudioDecoder dec;
+    const auto mainPcm = play(1, 0, 40, dec);
+    EXPECT_EQ(dec.audioMode(), 1);
+    const auto subPcm = play(2, 40, 80, dec);
+    EXPECT_EQ(dec.audioMode(), 2);
+    for (int ch : {0, 1}) {
+        EXPECT_NEAR(test::toneHz(mainPcm, ch), 440, 25) << ch;
+        EXPECT_NEAR(test::toneHz(subPcm, ch), 1000, 40) << ch;
+    }
+    // A single programme reports mode 0 whatever was chosen.
+    AudioDecoder single;
+    single.setChannel(2);
+    std::vector<int16_t> pcm;
+    for (size_t i = 0; i < 20; ++i) single.decode(mono[i].data(), mono[i].size(), pcm);
+    EXPECT_EQ(single.audioMode(), 0);
+    EXPECT_NEAR(test::toneHz(pcm, 1), 440, 40);
+    // Garbage never crashes and yields nothing.
+    std::vector<uint8_t> junk(300, 0xFF);
+    EXPECT_EQ(single.decode(junk.data(), junk.size(), pcm), 0);
+}
+
+TEST(VideoDecoder, ADamagedStreamResumesAtTheNextIdrPicture) {
+    const std::string ts = test::makeTs(4, 440, 15);
+    ASSERT_FALSE(ts.empty());
+    std::vector<MediaPacket> video;
+    for (auto& p : readPackets(ts))
+        if (p.kind == MediaPacket::Video) video.push_back(std::move(p));
+    ASSERT_GE(video.size(), 55u);
+    ASSERT_TRUE(video[15].key && video[30].key);
+
+    VideoDecoder dec;
+    std::vector<FramePtr> frames;
+    auto feed = [&](size_t i) {
+        dec.decode(video[i].data.data(), video[i].data.size(), video[i].ptsUs, video[i].key,
+                   frames);
+    };
+    // Starts at the first IDR even when the stream is joined in the middle.
+    for (size_t i = 3; i < 15; ++i) feed(i);
+    EXPECT_TRUE(frames.empty());
+    for (size_t i = 15; i < 20; ++i) feed(i);
+    EXPECT_EQ(frames.size(), 5u);
+    // A picture cut short and one with garbage in its slice data: nothing of them, nor of the
+    // pictures that depend on them, comes out; the next IDR picture brings the stream back.
+    frames.clear();
+    MediaPacket& cut = video[20];
+    cut.data.resize(cut.data.size() / 3);
+    feed(20);
+    for (size_t i = 21; i < 30; ++i) {
+        if (i == 22)
+            for (size_t k = 10; k < video[i].data.size(); ++k) video[i].data[k] ^= 0x5A;
+        feed(i);
+    }
+    for (auto& f : frames) EXPECT_LT(f->pts, video[20].ptsUs) << "damaged picture shown";
+    frames.clear();
+    for (size_t i = 30; i < 40; ++i) feed(i);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front()->pts, video[30].ptsUs);
+    EXPECT_GT(dec.droppedUnits(), 0u);
+    // Random bytes and empty units never crash.
+    std::vector<uint8_t> junk(5000);
+    for (size_t i = 0; i < junk.size(); ++i) junk[i] = uint8_t(i * 37 + 11);
+    dec.decode(junk.data(), junk.size(), 0, true, frames);
+    dec.decode(junk.data(), 0, 0, true, frames);
+}
+
+TEST(TsRecorder, AMissingFolderFailsCleanlyAndAFullDiskKeepsWhatWasWritten) {
+    const std::string ts = test::makeTs(6, 440, 15, true);
+    ASSERT_FALSE(ts.empty());
+    auto packets = readPackets(ts);
+    ASSERT_FALSE(packets.empty());
+    std::vector<uint8_t> adts(packets[1].data.begin(), packets[1].data.begin() + 7);
+    for (auto& p : packets)
+        if (p.kind == MediaPacket::Audio) {
+            adts.assign(p.data.begin(), p.data.begin() + 7);
+            break;
+        }
+
+    TsRecorder rec;
+    const std::string missing = test::homeDir() + "/no/such/folder/a.rec";
+    EXPECT_FALSE(rec.start(missing, {}, adts));
+    EXPECT_FALSE(rec.active());
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    // /dev/full: every write fails as on a full disk; the recorder stops, it does not spin.
+    ASSERT_TRUE(rec.start("/dev/full", {}, adts));
+    for (auto& p : packets) rec.write(p);
+    EXPECT_FALSE(rec.active());
+    EXPECT_TRUE(rec.failed());
+
+    // A file that may grow only so far: what was written before opens and plays.
+    const std::string part = test::homeDir() + "/part.rec";
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 120 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    ASSERT_TRUE(rec.start(part, {}, adts));
+    for (auto& p : packets) rec.write(p);
+    const bool stoppedItself = !rec.active() && rec.failed();
+    rec.stop();
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(stoppedItself);
+    std::string probe;
+    ASSERT_EQ(test::runCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" +
+                                   part + "'",
+                               &probe),
+              0);
+    EXPECT_NE(probe.find("h264"), std::string::npos);
+    EXPECT_FALSE(readPackets(part).empty());
+}
+
+} // namespace
