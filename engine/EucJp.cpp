@@ -18,7 +18,7 @@ std::u16string eucJpToUtf16(const uint8_t* data, size_t size, size_t maxUnits) {
             ++i;
             continue;
         }
-        if (b == 0xA0) { // no character in this code page's single bytes
+        if (b == 0xA0) { // stands alone; the caption walk ignores it like the C1 codes
             out.push_back(0x00A0);
             ++i;
             continue;

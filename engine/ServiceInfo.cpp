@@ -24,6 +24,7 @@ void ServiceInfoReader::onParseStart() {
     serviceName_.clear();
     guide_.clear();
     fill_ = 0;
+    if (host_) host_->rebuildProgrammeList(guide_); // the main window's list starts empty too
 }
 
 void ServiceInfoReader::onSdtSection(const uint8_t* payload, size_t size) {

@@ -189,6 +189,8 @@ TEST(ServiceInfoEit, ChannelChangeDropsTheLastSection) {
     r.onParseStart();
     EXPECT_EQ(r.guide().event(1).title, u"");
     EXPECT_EQ(r.guide().ticker(), u"");
+    ASSERT_FALSE(host.firstTitles.empty());
+    EXPECT_EQ(host.firstTitles.back(), u""); // the main window's list is emptied as well
 }
 
 TEST(ServiceInfoEit, SectionLongerThanTheCollectorIsCut) {
