@@ -133,8 +133,7 @@ void Presenter::run() {
         const size_t pictureCap = live_ ? kLivePictureCap : kFilePictureCap;
         const int64_t audioCap = live_ ? 2'000'000 : 700'000;
         int pulled = 0;
-        while (pulled < 64 && (pictures_.size() < pictureCap || live_) &&
-               pendingAudioUs_ < audioCap) {
+        while (pulled < 64 && pictures_.size() < pictureCap && pendingAudioUs_ < audioCap) {
             MediaPacket p;
             if (!queue_.pop(p, 0)) break;
             handle(p);

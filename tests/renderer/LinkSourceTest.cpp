@@ -1,0 +1,275 @@
+// The live link source against the player's real end of the shared-memory link: the start
+// order, records taken while paused, damaged records, the stop event.
+#include "renderer/LinkSource.h"
+#include "RendererTestSupport.h"
+#include "engine/SharedMemoryLink.h"
+#include "renderer/Presenter.h"
+#include "renderer/RendererRecords.h"
+
+#include "../support/TestSupport.h"
+
+#pragma push_macro("forever")
+#undef forever
+#include "platform/NamedObjects.h"
+#pragma pop_macro("forever")
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+using namespace kobal;
+using namespace kobal::render;
+
+namespace {
+
+struct Frame {
+    bool video;
+    bool key;
+    uint64_t ts90;
+    std::vector<uint8_t> data;
+};
+
+// Access units (with delimiters) and ADTS frames of an ffmpeg-made stream, as the engine
+// would cut them.
+std::vector<Frame> framesOf(const std::string& path) {
+    std::vector<Frame> out;
+    AVFormatContext* oc = nullptr;
+    if (avformat_open_input(&oc, path.c_str(), nullptr, nullptr) < 0) return out;
+    avformat_find_stream_info(oc, nullptr);
+    AVPacket* pkt = av_packet_alloc();
+    while (av_read_frame(oc, pkt) >= 0) {
+        const AVStream* st = oc->streams[pkt->stream_index];
+        Frame f;
+        f.video = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+        f.key = pkt->flags & AV_PKT_FLAG_KEY;
+        f.ts90 = uint64_t(av_rescale_q(pkt->pts, st->time_base, AVRational{1, 90000}));
+        f.data.assign(pkt->data, pkt->data + pkt->size);
+        out.push_back(std::move(f));
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&oc);
+    return out;
+}
+
+// SPS and PPS (with start codes) of an IDR access unit.
+std::vector<uint8_t> parameterSets(const std::vector<uint8_t>& au) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 3 < au.size(); ++i) {
+        if (au[i] || au[i + 1] || au[i + 2] != 1) continue;
+        const int type = au[i + 3] & 0x1F;
+        size_t end = i + 3;
+        while (end + 2 < au.size() && !(au[end] == 0 && au[end + 1] == 0 && au[end + 2] == 1))
+            ++end;
+        if (end + 2 >= au.size()) end = au.size();
+        if (type == 7 || type == 8)
+            out.insert(out.end(), au.begin() + long(i), au.begin() + long(end));
+        i = end - 1;
+    }
+    return out;
+}
+
+class LinkSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureApp();
+        host.onCopyData = [this](unsigned long c, long, const std::vector<uint8_t>&) -> long {
+            if (c == kCopyDataStart) {
+                // What the tuner session does at copy-data 2: both named events exist, the
+                // renderer's end is in the header, the player's end opens and connects.
+                eventsAtStart = NamedEvent::open(kFrameEventName) != nullptr &&
+                                NamedEvent::open(kStopEventName) != nullptr;
+                player = SharedMemoryLink::open(kLinkName, kLinkDataSize, false);
+                connectedAtStart = player->connect();
+            }
+            return 1;
+        };
+    }
+    void TearDown() override {
+        graph.reset();
+        if (player) player->destroy();
+    }
+
+    bool send(const void* record, size_t size, bool wait = true) {
+        return player->send(record, size, wait);
+    }
+    void sendConfig(const std::vector<Frame>& frames) {
+        std::vector<uint8_t> block(kConfigBlockSize, 0);
+        for (const Frame& f : frames)
+            if (f.video && f.key) {
+                const auto ps = parameterSets(f.data);
+                const uint32_t h[2] = {kVideoConfig, uint32_t(ps.size())};
+                std::memcpy(block.data(), h, 8);
+                std::memcpy(block.data() + 8, ps.data(), std::min(ps.size(), kConfigPayloadMax));
+                break;
+            }
+        ASSERT_TRUE(send(block.data(), block.size(), false));
+        std::fill(block.begin(), block.end(), 0);
+        for (const Frame& f : frames)
+            if (!f.video) {
+                const uint32_t h[2] = {kAudioConfig, 7};
+                std::memcpy(block.data(), h, 8);
+                std::memcpy(block.data() + 8, f.data.data(), 7);
+                break;
+            }
+        ASSERT_TRUE(send(block.data(), block.size()));
+    }
+    // One frame record, sent whole; length may lie (damaged records).
+    bool sendFrame(const Frame& f, uint32_t lengthField = 0xFFFFFFFFu) {
+        std::vector<uint8_t> rec(f.video ? kVideoFrameRecordSize : kAudioFrameRecordSize, 0xFF);
+        const size_t n = std::min(f.data.size(), rec.size() - kFrameHeaderSize);
+        const uint32_t h[6] = {f.video ? uint32_t(kVideoFrame) : uint32_t(kAudioFrame),
+                               lengthField == 0xFFFFFFFFu ? uint32_t(n) : lengthField,
+                               0xFFFFFFFFu,
+                               0xFFFFFFFFu,
+                               uint32_t(f.ts90),
+                               uint32_t(f.ts90 >> 32)};
+        std::memcpy(rec.data(), h, sizeof h);
+        std::memcpy(rec.data() + kFrameHeaderSize, f.data.data(), n);
+        return send(rec.data(), rec.size());
+    }
+    void build() {
+        graph = std::make_unique<MediaGraph>(&host);
+        ASSERT_EQ(graph->RenderFile("x-dmb://14000"), S_OK);
+        ASSERT_TRUE(eventsAtStart);
+        ASSERT_TRUE(connectedAtStart);
+        // The player's end opened an existing mapping: it is the client, we are the server.
+        EXPECT_EQ(player->serverIdInHeader(), uint32_t(kRendererPartyId));
+        EXPECT_EQ(player->clientIdInHeader(), 2u);
+        ASSERT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataReady) == 1; }, 5000));
+    }
+
+    test::RecordingHost host;
+    std::unique_ptr<SharedMemoryLink> player;
+    std::unique_ptr<MediaGraph> graph;
+    bool eventsAtStart = false, connectedAtStart = false;
+};
+
+TEST_F(LinkSourceTest, StartsInOrderAndShowsWhatTheLinkCarries) {
+    const auto frames = framesOf(test::makeTs(4, 440, 15, true));
+    ASSERT_GT(frames.size(), 100u);
+    build();
+    ASSERT_EQ(host.count(kCopyDataStart), 1);
+    {
+        // Copy-data 2: our process id, then the link as UTF-16.
+        const auto& d = host.payloads[0];
+        ASSERT_EQ(d.size(), 4u + 2 * std::strlen("x-dmb://14000"));
+        uint32_t pid;
+        std::memcpy(&pid, d.data(), 4);
+        EXPECT_EQ(pid, uint32_t(getpid()));
+        EXPECT_EQ(d[4], 'x');
+        EXPECT_EQ(d[5], 0);
+    }
+    ASSERT_EQ(graph->Run(), S_OK);
+    sendConfig(frames);
+    for (const Frame& f : frames) ASSERT_TRUE(sendFrame(f));
+    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 40; }, 15000));
+    EXPECT_EQ(graph->linkSource()->recordsDropped(), 0u);
+    EXPECT_EQ(graph->currentPicture().size(), QSize(320, 180));
+    unsigned caps = AM_SEEKING_CanSeekAbsolute;
+    EXPECT_TRUE(failed(graph->CheckCapabilities(&caps))); // live: no seeking
+}
+
+TEST_F(LinkSourceTest, APausedGraphStillTakesEveryRecordPromptly) {
+    const auto frames = framesOf(test::makeTs(6, 440, 15, true));
+    build();
+    ASSERT_EQ(graph->Run(), S_OK);
+    ASSERT_EQ(graph->Pause(), S_OK);
+    sendConfig(frames);
+    int64_t slowest = 0;
+    for (const Frame& f : frames) {
+        const int64_t t0 = steadyMs();
+        ASSERT_TRUE(sendFrame(f));
+        slowest = std::max(slowest, steadyMs() - t0);
+    }
+    // The commands the player sends meanwhile are taken too.
+    const uint32_t scan[256] = {kScanNotice};
+    EXPECT_TRUE(send(scan, sizeof scan));
+    const uint32_t sub[3] = {kAudioChannelCommand, 0, kAudioSub};
+    EXPECT_TRUE(send(sub, sizeof sub));
+    // One more waiting send: it returns only once the reader took the previous record.
+    const int64_t t0 = steadyMs();
+    EXPECT_TRUE(send(scan, sizeof scan));
+    slowest = std::max(slowest, steadyMs() - t0);
+    EXPECT_LT(slowest, 500) << "a waiting send stalled on the paused renderer";
+    const size_t expected = frames.size() + 2 + 3;
+    EXPECT_TRUE(
+        test::pumpUntil([&] { return graph->linkSource()->recordsTaken() == expected; }, 3000));
+    // Nothing was shown while paused; everything waits for the picture to go on.
+    EXPECT_EQ(graph->presenter()->picturesShown(), 0u);
+    EXPECT_GE(graph->queue().count(), frames.size() - 2);
+    ASSERT_EQ(graph->Run(), S_OK);
+    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 20; }, 10000));
+}
+
+TEST_F(LinkSourceTest, DamagedRecordsAreDroppedAndThePictureComesBack) {
+    const auto frames = framesOf(test::makeTs(6, 440, 15, true));
+    build();
+    ASSERT_EQ(graph->Run(), S_OK);
+    sendConfig(frames);
+    size_t videoIndex = 0, damaged = 0;
+    for (const Frame& f : frames) {
+        if (!f.video) {
+            ASSERT_TRUE(sendFrame(f));
+            continue;
+        }
+        ++videoIndex;
+        if (videoIndex == 20) {
+            ASSERT_TRUE(sendFrame(f, 50000)); // longer than its record
+            ++damaged;
+        } else if (videoIndex == 21) {
+            ASSERT_TRUE(sendFrame(f, 0));
+            ++damaged;
+        } else if (videoIndex == 25) {
+            Frame cut = f;
+            cut.data.resize(cut.data.size() / 2); // an access unit cut short
+            ASSERT_TRUE(sendFrame(cut));
+        } else {
+            ASSERT_TRUE(sendFrame(f));
+        }
+        if (videoIndex == 30) {
+            // Records of no known type, and an audio record of garbage.
+            const uint32_t unknown[3] = {0x555, 12, 1};
+            ASSERT_TRUE(send(unknown, sizeof unknown));
+            Frame junk{false, false, f.ts90, std::vector<uint8_t>(900, 0xFF)};
+            ASSERT_TRUE(sendFrame(junk));
+            ++damaged;
+        }
+    }
+    EXPECT_GE(graph->linkSource()->recordsDropped(), damaged);
+    // Pictures after the damage: the last IDR group of the stream is shown.
+    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 60; }, 15000));
+}
+
+TEST_F(LinkSourceTest, TheStopEventEndsTheSourceWithCopyData4) {
+    build();
+    ASSERT_EQ(graph->Run(), S_OK);
+    auto stop = NamedEvent::open(kStopEventName);
+    ASSERT_TRUE(stop);
+    ASSERT_TRUE(stop->set());
+    EXPECT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataStopped) == 1; }, 5000));
+    {
+        std::lock_guard<std::mutex> lk(host.lock);
+        EXPECT_EQ(host.pids.back(), long(getpid()));
+        EXPECT_TRUE(host.payloads.back().empty());
+    }
+    // Stopping the graph afterwards does not say it twice.
+    graph->Stop();
+    graph.reset();
+    EXPECT_EQ(host.count(kCopyDataStopped), 1);
+}
+
+TEST_F(LinkSourceTest, ARefusedStartFailsTheBuildAndSaysNothingMore) {
+    host.onCopyData = [](unsigned long, long, const std::vector<uint8_t>&) -> long { return 0; };
+    graph = std::make_unique<MediaGraph>(&host);
+    EXPECT_TRUE(failed(graph->RenderFile("x-dmb://14000")));
+    graph.reset();
+    EXPECT_EQ(host.count(kCopyDataStart), 1);
+    EXPECT_EQ(host.count(kCopyDataReady), 0);
+    EXPECT_EQ(host.count(kCopyDataStopped), 0);
+}
+
+} // namespace
