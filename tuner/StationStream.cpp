@@ -84,6 +84,7 @@ time_t StationStream::wallAt(int64_t t90) const {
 
 void StationStream::produce(int64_t now90) {
     const ServiceInfo& s = config_.service;
+    for (EsQueue* q : {&videoQ_, &audioQ_, &captionQ_}) bound(*q);
     while (start90_ + videoFrames_ * kFrame90 <= now90 + kFrame90) {
         const int64_t send = start90_ + videoFrames_ * kFrame90;
         const std::vector<uint8_t> au =
@@ -120,6 +121,18 @@ void StationStream::produce(int64_t now90) {
         }
         ++captions_;
         captionQ_.units.push_back({send, std::move(packets)});
+    }
+}
+
+// A multiplex that cannot keep up (a rate set too low) drops the oldest unsent units rather
+// than queueing without bound.
+void StationStream::bound(EsQueue& q) {
+    constexpr size_t kMaxUnits = 64;
+    while (q.units.size() > kMaxUnits) {
+        if (q.offset == 0)
+            q.units.pop_front();
+        else
+            q.units.erase(q.units.begin() + 1);
     }
 }
 

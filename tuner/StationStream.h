@@ -59,6 +59,7 @@ private:
     void schedulePsi(int64_t now90);
     time_t wallAt(int64_t t90) const;
     static bool popPacket(EsQueue& q, uint8_t* out);
+    static void bound(EsQueue& q);
 
     StationConfig config_;
     bool ok_ = false;

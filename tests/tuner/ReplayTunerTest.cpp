@@ -81,6 +81,50 @@ TEST_F(ReplayTuner, RealRecordedTablesGiveTheOneSegmentServiceName) {
     EXPECT_EQ(std::u16string(t.channelInfo[3].name), utf8ToUtf16("MXワンセグ1"));
 }
 
+TEST_F(ReplayTuner, PrefersTheOneSegmentServiceOfARealSdt) {
+    const std::string bytes =
+        kobal::test::readFile(kobal::test::samplesDir() + "/real-si/akita-nhk-tables.ts");
+    if (bytes.empty()) GTEST_SKIP() << "sample not available";
+    put(13, bytes);
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanSingleChannel(0);
+    EXPECT_EQ(t.channelInfo[0].found, 1);
+    EXPECT_EQ(std::u16string(t.channelInfo[0].name), utf8ToUtf16("NHK携帯G・秋田"));
+    EXPECT_EQ(t.slotPair[0].serviceId, 0x4980);
+}
+
+TEST_F(ReplayTuner, RandomlyDamagedStreamsNeverStallOrMisalign) {
+    // Flipped bytes, cut packets and inserted junk at many places, with several seeds.
+    const std::string file = tunertest::simulatedStream(7, 14, 0.6, 0);
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        std::string d = file;
+        unsigned x = seed * 2654435761u;
+        auto rnd = [&] { return x = x * 1664525u + 1013904223u; };
+        for (int k = 0; k < 60; ++k) {
+            const size_t at = rnd() % d.size();
+            switch (rnd() % 3) {
+            case 0:
+                d[at] = static_cast<char>(rnd());
+                break;
+            case 1:
+                d.erase(at, rnd() % 300);
+                break;
+            default:
+                d.insert(at, std::string(rnd() % 200, static_cast<char>(rnd())));
+            }
+        }
+        put(27, d);
+        CTDMBDll t;
+        ASSERT_TRUE(t.Open(nullptr));
+        t.ScanSingleChannel(14);
+        if (!t.SetChannel(14, 14, 1, 0.0f)) continue;
+        const std::string got = readFor(t, 0.8);
+        EXPECT_TRUE(allAligned(got)) << seed;
+        EXPECT_GT(got.size(), 0u) << seed;
+    }
+}
+
 TEST_F(ReplayTuner, EmptyFolderAndEmptyFilesScanToNothing) {
     CTDMBDll t;
     ASSERT_TRUE(t.Open(nullptr));
