@@ -257,3 +257,33 @@ TEST(StationCard, ColoursDifferWithinEveryArea) {
         EXPECT_EQ(static_cast<int>(seen.size()), distinctSlots) << "area " << a;
     }
 }
+
+TEST(AdtsCrc, MatchesTheHeaderAndFirstElementBits) {
+    // Mono: raw data is one single channel element, then END and zero padding. The check word
+    // covers the 56 header bits and the first 192 bits of the element after its id.
+    const std::string ts = simulatedStream(7, 14, 1.0, 0);
+    const auto pes = pesOn(ts, 0x183);
+    ASSERT_GE(pes.size(), 20u);
+    auto crc16 = [](const std::vector<int>& bits) {
+        uint16_t crc = 0xFFFF;
+        for (int b : bits) {
+            const bool flip = ((crc >> 15) & 1) ^ b;
+            crc = static_cast<uint16_t>(crc << 1);
+            if (flip) crc ^= 0x8005;
+        }
+        return crc;
+    };
+    for (const auto& p : pes) {
+        const auto& d = p.data;
+        auto bit = [&](size_t i) { return (d[i / 8] >> (7 - i % 8)) & 1; };
+        size_t last = d.size() * 8;
+        while (last > 72 && !bit(last - 1)) --last;
+        const size_t elementStart = 72 + 3, elementEnd = last - 3; // before END
+        ASSERT_EQ(bit(72) | bit(73) | bit(74), 0);                 // single channel element
+        std::vector<int> bits;
+        for (size_t i = 0; i < 56; ++i) bits.push_back(bit(i));
+        for (size_t i = 0; i < 192; ++i)
+            bits.push_back(elementStart + i < elementEnd ? bit(elementStart + i) : 0);
+        EXPECT_EQ(crc16(bits), (d[7] << 8) | d[8]);
+    }
+}
