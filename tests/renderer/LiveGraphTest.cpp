@@ -1,0 +1,222 @@
+// End to end: the simulator tuner, the real engine (tuner session, pipeline, framing, link) and
+// the renderer, as the player puts them together.
+#include "RendererTestSupport.h"
+#include "channels/AreaPresetTable.h"
+#include "engine/SessionHost.h"
+#include "engine/TunerSession.h"
+#include "platform/Paths.h"
+#include "platform/Profile.h"
+#include "renderer/AudioOutput.h"
+#include "renderer/LinkSource.h"
+#include "renderer/Presenter.h"
+#include "renderer/RendererRecords.h"
+#include "tuner/CTDMBDll.h"
+#include "tuner/StationCard.h"
+#include "tuner/StationStream.h"
+
+#include "../support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace kobal;
+using namespace kobal::render;
+
+namespace {
+
+constexpr int kArea = 7;
+
+int slotOfStation(int index) {
+    return AreaPresetTable::station(kArea, index).slot;
+}
+
+// Leftmost column of the test card's moving white square (rows 96-119), -1 when not found.
+int squareX(const QImage& img) {
+    const int y = 108;
+    if (img.height() <= y) return -1;
+    for (int x = 0; x < img.width(); ++x) {
+        const QRgb p = img.pixel(x, y);
+        if (std::min({qRed(p), qGreen(p), qBlue(p)}) > 200) return x;
+    }
+    return -1;
+}
+
+class LiveGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureApp();
+        veltra::sim::setArea(kArea);
+        session = std::make_unique<TunerSession>(sessionHost);
+        // The session lives on the UI thread: copy-data from the reader thread is posted there.
+        host.onCopyData = [this](unsigned long c, long pid, const std::vector<uint8_t>& d) -> long {
+            if (QThread::currentThread() == QCoreApplication::instance()->thread())
+                return session->onCopyData(c, pid, d);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [this, c, pid, d] { session->onCopyData(c, pid, d); },
+                Qt::QueuedConnection);
+            return 1;
+        };
+        owner = std::make_unique<QWidget>();
+        owner->resize(320, 180);
+        owner->show();
+    }
+    void TearDown() override {
+        graph.reset();
+        test::pumpFor(200);
+        session.reset();
+        owner.reset();
+    }
+
+    void watch(int slot) {
+        graph.reset();
+        test::pumpFor(100);
+        char key[16];
+        std::snprintf(key, sizeof key, "%02d000", slot);
+        session->setCurrentKey(key);
+        graph = std::make_unique<MediaGraph>(&host);
+        ASSERT_EQ(graph->RenderFile(std::string("x-dmb://") + key), S_OK);
+        graph->put_Owner(owner.get());
+        graph->SetWindowPosition(0, 0, 320, 180);
+        ASSERT_EQ(graph->Run(), S_OK);
+        ASSERT_TRUE(
+            test::pumpUntil([&] { return graph->presenter()->picturesShown() > 15; }, 30000))
+            << "no picture from slot " << slot;
+    }
+
+    // Card background: a block of the card's upper left, away from the name and the square.
+    QColor background() { return test::meanColour(graph->currentPicture(), QRect(4, 4, 30, 20)); }
+
+    SessionHost sessionHost;
+    std::unique_ptr<TunerSession> session;
+    test::RecordingHost host;
+    std::unique_ptr<MediaGraph> graph;
+    std::unique_ptr<QWidget> owner;
+};
+
+void expectColour(const QColor& got, veltra::CardColour want) {
+    EXPECT_NEAR(got.red(), want.r, 12);
+    EXPECT_NEAR(got.green(), want.g, 12);
+    EXPECT_NEAR(got.blue(), want.b, 12);
+}
+
+TEST_F(LiveGraphTest, EachChannelShowsItsOwnTestCard) {
+    const int first = slotOfStation(0), second = slotOfStation(2);
+    watch(first);
+    const QColor a = background();
+    expectColour(a, veltra::stationCardColour(kArea, first));
+    EXPECT_EQ(host.count(kCopyDataReady), 1);
+    EXPECT_LT(graph->presenter()->firstPictureLatencyMs(), 1000);
+
+    watch(second);
+    const QColor b = background();
+    expectColour(b, veltra::stationCardColour(kArea, second));
+    EXPECT_GT(std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                  std::abs(a.blue() - b.blue()),
+              60);
+    // The first graph said it stopped when it went.
+    EXPECT_GE(host.count(kCopyDataStopped), 1);
+}
+
+TEST_F(LiveGraphTest, DualMonoReportsItsModeAndSwitchesTheTone) {
+    const int slot = slotOfStation(1);
+    veltra::StationConfig cfg;
+    ASSERT_TRUE(veltra::stationConfigFor(kArea, slot, 0, &cfg));
+    ASSERT_TRUE(cfg.service.dualMono);
+    watch(slot);
+    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 1; }, 10000));
+    AudioOutput* out = graph->presenter()->audio();
+    ASSERT_NE(out, nullptr);
+    auto recentTone = [&] {
+        std::vector<int16_t> t = out->tap();
+        if (t.size() > 48000) t.erase(t.begin(), t.end() - 48000);
+        return test::toneHz(t, 0);
+    };
+    test::pumpFor(1200);
+    EXPECT_NEAR(recentTone(), cfg.toneHz, cfg.toneHz * 0.05);
+
+    const uint32_t sub[3] = {kAudioChannelCommand, 0, kAudioSub};
+    ASSERT_TRUE(session->link().sendCommand(sub, sizeof sub, true));
+    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 2; }, 5000));
+    test::pumpFor(1500);
+    EXPECT_NEAR(recentTone(), cfg.subToneHz, cfg.subToneHz * 0.05);
+
+    const uint32_t main[3] = {kAudioChannelCommand, 0, kAudioMain};
+    ASSERT_TRUE(session->link().sendCommand(main, sizeof main, true));
+    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 1; }, 5000));
+}
+
+TEST_F(LiveGraphTest, TimeShiftResumesWithTheFrameThatWasShowing) {
+    watch(slotOfStation(0));
+    test::pumpFor(500);
+    const int64_t start = steadyMs();
+    int64_t before = 0;
+    graph->GetCurrentPosition(&before);
+    ASSERT_EQ(graph->Pause(), S_OK);
+    test::pumpFor(100);
+    const int x0 = squareX(graph->currentPicture());
+    ASSERT_GE(x0, 0);
+    test::pumpFor(3000);
+    // Still the same picture while paused, and the stream kept coming in.
+    EXPECT_EQ(squareX(graph->currentPicture()), x0);
+    EXPECT_GT(graph->queue().count(), 50u);
+    ASSERT_EQ(graph->Run(), S_OK);
+    const size_t shown = graph->presenter()->picturesShown();
+    ASSERT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > shown; }, 2000));
+    const int x1 = squareX(graph->currentPicture());
+    EXPECT_LE(std::abs(x1 - x0), 12) << "did not go on from the paused frame";
+    // Behind live by the paused time.
+    test::pumpFor(1000);
+    int64_t after = 0;
+    graph->GetCurrentPosition(&after);
+    const double wall = double(steadyMs() - start) / 1000.0;
+    const double played = double(after - before) / kUnitsPerSecond;
+    EXPECT_NEAR(wall - played, 3.1, 0.7);
+}
+
+TEST_F(LiveGraphTest, ATenSecondRecordingIsAnOrdinaryTransportStreamThatPlaysBack) {
+    const std::string path = test::homeDir() + "/rec/live.rec";
+    ASSERT_TRUE(paths::makeFolders(test::homeDir() + "/rec"));
+    watch(slotOfStation(0));
+    ASSERT_TRUE(test::pumpUntil([&] { return session->streamEstablished(); }, 10000));
+    ASSERT_TRUE(
+        Profile::writeString(paths::inInstall("config.ini"), "RECControl", "FileName", path));
+    const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
+    ASSERT_TRUE(session->link().sendCommand(start, sizeof start, false));
+    ASSERT_TRUE(test::pumpUntil([&] { return graph->linkSource()->recording(); }, 3000));
+    test::pumpFor(10000);
+    const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
+    ASSERT_TRUE(session->link().sendCommand(stop, sizeof stop, true));
+    ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000));
+    graph.reset();
+
+    std::string probe;
+    ASSERT_EQ(test::runCommand("ffprobe -v error -show_entries stream=codec_name:format=duration "
+                               "-of default=nw=1 '" +
+                                   path + "'",
+                               &probe),
+              0);
+    EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
+    const size_t at = probe.find("duration=");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_NEAR(std::atof(probe.c_str() + at + 9), 10.0, 1.0) << probe;
+
+    MediaGraph playback(&host);
+    ASSERT_EQ(playback.RenderFile(path), S_OK);
+    int64_t duration = 0;
+    playback.GetDuration(&duration);
+    EXPECT_NEAR(double(duration) / kUnitsPerSecond, 10.0, 1.0);
+    ASSERT_EQ(playback.Run(), S_OK);
+    ASSERT_TRUE(test::pumpUntil([&] { return playback.presenter()->picturesShown() > 5; }, 5000));
+    expectColour(test::meanColour(playback.currentPicture(), QRect(4, 4, 30, 20)),
+                 veltra::stationCardColour(kArea, slotOfStation(0)));
+    ASSERT_EQ(playback.SetCurrentPosition(duration - 2 * kUnitsPerSecond), S_OK);
+    bool complete = false;
+    const int64_t t0 = steadyMs();
+    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(playback); }, 15000));
+    EXPECT_LT(steadyMs() - t0, 6000);
+}
+
+} // namespace
