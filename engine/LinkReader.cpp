@@ -57,8 +57,7 @@ void LinkReader::run() {
         const long n = link_->receive(buffer_.data(), buffer_.size(), 50);
         // The player pulses the stop event before it closes its side, and closing wakes the
         // reader once more without a new message: what comes after the pulse is no record.
-        if (stopEvent_ && stopEvent_->tryTake())
-            stopSeen_ = true;
+        if (stopEvent_ && stopEvent_->tryTake()) stopSeen_ = true;
         if (n > 0 && !stopSeen_)
             take(buffer_.data(), size_t(n));
         else if (n < 0) {
@@ -113,6 +112,7 @@ void LinkReader::take(const uint8_t* data, size_t length) {
             s.firstVideoAt = r.at;
         }
         s.videoBytes += r.length;
+        s.lastVideoTimestamp = int64_t(r.timestamp);
         if (s.videoSizes.size() < kMaxSizes) s.videoSizes.push_back(r.length);
         break;
     case kAudioFrame:

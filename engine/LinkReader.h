@@ -31,6 +31,7 @@ struct LinkSummary {
     std::vector<uint8_t> videoConfig, audioConfig; // first ones received
     int videoConfigCount = 0, audioConfigCount = 0;
     int64_t firstVideoTimestamp = -1, firstAudioTimestamp = -1;
+    int64_t lastVideoTimestamp = -1;
     // Order of first arrivals: true when a config block came before the first frame record.
     bool configBeforeFrames = false;
     bool frameBeforeConfig = false;

@@ -377,8 +377,9 @@ int main(int argc, char** argv) {
     if (o.stats) {
         // Stream time: the simulator runs in real time; a file covers what its clock says.
         double streamSeconds = elapsed;
-        if (!o.file.empty() && s.videoRecords > 1 && framer.firstVideoTimestamp >= 0)
-            streamSeconds = double(counters.videoUnits) / 15.0;
+        // Video record timestamps are the units' presentation times (90 kHz).
+        if (!o.file.empty() && s.videoRecords > 1 && s.lastVideoTimestamp > s.firstVideoTimestamp)
+            streamSeconds = double(s.lastVideoTimestamp - s.firstVideoTimestamp) / 90000.0;
         const char* names[4] = {"reader", "demux", "parse", "data_pump"};
         std::printf(",\n  \"stats\": {\"wall_seconds\": %.3f, \"stream_seconds\": %.3f, "
                     "\"cpu_ms_per_stream_second\": {",
