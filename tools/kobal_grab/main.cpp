@@ -4,6 +4,8 @@
 //   kobal_grab --area 7 --slot 14 --seconds 12 --png p.png [--record r.rec] [--size 320x180]
 //   kobal_grab FILE.rec --seconds N --png p.png [--size WxH]
 //
+//   --timeshift AT:FOR pauses the live picture AT seconds in for FOR seconds (time shift).
+//
 // Exit status: 0 when a picture was shown and saved, 1 otherwise, 2 on bad arguments.
 #include "renderer/LinkSource.h"
 #include "renderer/MediaGraph.h"
@@ -43,12 +45,13 @@ struct Options {
     std::string record;
     std::string file;
     int width = 320, height = 180;
+    double pauseAt = -1, pauseFor = 0; // time shift: pause the live picture for a while
 };
 
 void usage() {
     std::fprintf(stderr,
                  "usage: kobal_grab --area A --slot S --seconds N --png P.png [--record R.rec] "
-                 "[--size WxH]\n"
+                 "[--size WxH] [--timeshift AT:FOR]\n"
                  "       kobal_grab FILE.rec --seconds N --png P.png [--size WxH]\n");
 }
 
@@ -140,7 +143,9 @@ bool parse(int argc, char** argv, Options& o) {
             o.png = v;
         else if (a == "--record" && (v = next()))
             o.record = v;
-        else if (a == "--size" && (v = next())) {
+        else if (a == "--timeshift" && (v = next())) {
+            if (std::sscanf(v, "%lf:%lf", &o.pauseAt, &o.pauseFor) != 2) return false;
+        } else if (a == "--size" && (v = next())) {
             if (std::sscanf(v, "%dx%d", &o.width, &o.height) != 2) return false;
         } else if (!a.empty() && a[0] != '-' && o.file.empty())
             o.file = a;
@@ -214,7 +219,7 @@ int main(int argc, char** argv) {
         std::printf("duration: %.2f s\n", double(d) / kUnitsPerSecond);
     }
 
-    bool recording = false;
+    bool recording = false, pausedOnce = false, resumed = false;
     long peakRss = 0;
     QTimer poll;
     poll.setInterval(100);
@@ -231,6 +236,20 @@ int main(int argc, char** argv) {
                         recording ? "started" : "failed");
         }
 #endif
+        if (o.pauseAt >= 0 && !pausedOnce && elapsed >= int64_t(o.pauseAt * 1000)) {
+            graph.Pause();
+            pausedOnce = true;
+            std::printf("paused at %.1f s\n", elapsed / 1000.0);
+        }
+        if (pausedOnce && !resumed && elapsed >= int64_t((o.pauseAt + o.pauseFor) * 1000)) {
+            std::printf("time shift: %zu packets kept, %zu KB in memory, %lld KB spilled, "
+                        "resident %ld KB\n",
+                        graph.queue().count(), graph.queue().memoryBytes() / 1024,
+                        static_cast<long long>(graph.queue().spilledBytes() / 1024),
+                        currentRssKb());
+            graph.Run();
+            resumed = true;
+        }
         if (elapsed >= int64_t(o.seconds * 1000) || complete) app.quit();
     });
     poll.start();
