@@ -276,7 +276,7 @@ HRESULT MediaGraph::GetEvent(long* code, long* param1, long* param2, int timeout
     if (events_.empty() && timeoutMs > 0)
         eventCv_.wait_for(lk, std::chrono::milliseconds(timeoutMs),
                           [&] { return !events_.empty(); });
-    if (events_.empty()) return E_FAIL;
+    if (events_.empty()) return E_ABORT;
     *code = events_.front()[0];
     *param1 = events_.front()[1];
     *param2 = events_.front()[2];

@@ -71,7 +71,7 @@ public:
     // Absolute positioning; the stop position is left alone.
     HRESULT SetCurrentPosition(int64_t position);
 
-    // Event queue. timeoutMs 0: do not wait. E_ABORT-like failure (E_FAIL) when empty.
+    // Event queue. timeoutMs 0: do not wait. E_ABORT when no event came.
     HRESULT GetEvent(long* code, long* param1, long* param2, int timeoutMs);
     HRESULT FreeEventParams(long, long, long) { return S_OK; }
 

@@ -145,7 +145,7 @@ void Presenter::run() {
         if (running) writeAudioDue(now);
         presentDue(clockNow());
         if (running && eosSeen_ && !eosPosted_ && pictures_.empty() && pendingAudio_.empty() &&
-            audio_->bufferedUs() == 0) {
+            audio_->bufferedUs() < 30'000) {
             eosPosted_ = true;
             if (cb_.endOfStream) cb_.endOfStream();
         }
