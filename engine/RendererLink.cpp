@@ -17,9 +17,11 @@ RendererLink::~RendererLink() {
 
 bool RendererLink::createIfMissing() {
     std::lock_guard<std::mutex> guard(lock_);
-    if (!link_)
+    if (!link_) {
+        sentOnLink_ = false;
         link_ = SharedMemoryLink::open(records::kRendererLinkName, records::kRendererLinkDataSize,
                                        false);
+    }
     return link_ != nullptr;
 }
 
@@ -81,23 +83,27 @@ void RendererLink::setFrameEventLocked() {
 bool RendererLink::deliverFrame(const void* record, size_t size, bool streaming) {
     std::lock_guard<std::mutex> guard(lock_);
     setFrameEventLocked();
-    if (link_ && streaming) return link_->send(record, size, true);
+    if (link_ && streaming) return placed(link_->send(record, size, true));
     return false;
 }
 
 bool RendererLink::sendConfigBlocksLocked() {
     if (!link_) return false;
     setFrameEventLocked();
-    if (!link_->send(&videoConfig, sizeof videoConfig, false)) return false;
+    // The first message on a new link goes without waiting (nobody has taken anything yet).
+    // Once records have gone through, the reader's last "taken" signal may still be pending
+    // and the last record may be unread: the audio block's wait would then be satisfied at
+    // once and overwrite the video block. So after earlier records the video block waits too.
+    if (!placed(link_->send(&videoConfig, sizeof videoConfig, sentOnLink_))) return false;
     setFrameEventLocked();
-    return link_->send(&audioConfig, sizeof audioConfig, true);
+    return placed(link_->send(&audioConfig, sizeof audioConfig, true));
 }
 
 bool RendererLink::sendCommand(const void* record, size_t size, bool waitForReader) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!link_) return false;
     setFrameEventLocked();
-    return link_->send(record, size, waitForReader);
+    return placed(link_->send(record, size, waitForReader));
 }
 
 } // namespace kobal

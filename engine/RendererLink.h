@@ -58,11 +58,16 @@ public:
 
 private:
     void setFrameEventLocked();
+    bool placed(bool ok) {
+        sentOnLink_ = sentOnLink_ || ok;
+        return ok;
+    }
 
     std::mutex lock_;
     std::unique_ptr<SharedMemoryLink> link_;
     std::unique_ptr<NamedEvent> frameEvent_;
     std::unique_ptr<NamedEvent> stopEvent_;
+    bool sentOnLink_ = false; // a message was placed on the current link object
 };
 
 } // namespace kobal
