@@ -321,12 +321,12 @@ int main(int argc, char** argv) {
     const uint8_t state = engine.deliveryState;
     const uint16_t pids[4] = {engine.pids.pmt, engine.pids.video, engine.pids.audio,
                               engine.pids.caption};
-    const size_t carry = engine.framer().videoCarry();
 
     session.onCopyData(kCopyDataStop, pid, {});
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     // Taken once the data pump has ended, so that they agree with what the reader took.
     const FramerStats framer = engine.framer().stats();
+    const size_t carry = engine.framer().videoCarry();
     const LinkSummary s = reader.summary();
     reader.stop();
 
