@@ -96,7 +96,7 @@ HRESULT MediaGraph::RenderFile(const std::string& name) {
         auto src = std::make_unique<LinkSource>(host_, *queue_, lcb);
         const HRESULT hr = src->open(name);
         if (failed(hr)) {
-            src->shutdown();
+            src.reset(); // before the queue it writes into
             presenter_.reset();
             queue_.reset();
             return hr;
@@ -106,6 +106,7 @@ HRESULT MediaGraph::RenderFile(const std::string& name) {
         auto src = std::make_unique<FileSource>(*queue_);
         const HRESULT hr = src->open(name);
         if (failed(hr)) {
+            src.reset(); // before the queue it writes into
             presenter_.reset();
             queue_.reset();
             return hr;
