@@ -22,6 +22,9 @@ public:
     // Drops what is queued (seek, channel change).
     virtual void reset() = 0;
     virtual bool isNull() const = 0;
+    // What the device holds beyond bufferedUs() (its own buffer), so sound must be written
+    // this much earlier.
+    virtual int64_t latencyUs() const { return 0; }
 
     // Last written samples (interleaved stereo), at most tapFrames frames.
     std::vector<int16_t> tap() const;

@@ -18,7 +18,7 @@ constexpr int64_t kLiveLatencyUs = 150'000; // live: how far the clock trails re
 constexpr int64_t kAudioLeadUs = 120'000;   // sound is written this far ahead of the clock
 constexpr int64_t kAudioLateUs = 150'000;   // sound this late is dropped
 constexpr int64_t kMaxBufferedUs = 500'000; // never more than this in the device
-constexpr int64_t kAudioSlackUs = 40'000;   // clock/audio difference tolerated
+constexpr int64_t kAudioSlackUs = 80'000;   // clock/audio difference tolerated
 constexpr size_t kLivePictureCap = 30;
 constexpr size_t kFilePictureCap = 6;
 } // namespace
@@ -220,7 +220,10 @@ void Presenter::writeAudioDue(int64_t now) {
             pendingAudio_.pop_front();
             continue;
         }
-        if (a.ptsUs > now + kAudioLeadUs || audio_->bufferedUs() > kMaxBufferedUs) break;
+        const int64_t latency = audio_->latencyUs();
+        if (a.ptsUs > now + kAudioLeadUs + latency ||
+            audio_->bufferedUs() > kMaxBufferedUs + latency)
+            break;
         if (gain != 1.0) {
             for (int16_t& s : a.samples) s = int16_t(std::lround(s * gain));
         }
