@@ -152,8 +152,9 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
         p.ptsUs = timeline_.map(video ? StreamTimeline::Video : StreamTimeline::Audio,
                                 h.timestamp(), video ? 66'667 : audioFrameUs_);
         p.key = video && containsIdr(payload, length);
-        if (p.key && !videoConfig_.empty()) {
-            // The decoder may meet this picture first: give it the announced SPS and PPS.
+        if (p.key && !videoConfig_.empty() && !containsNal(payload, length, 7)) {
+            // An IDR picture without parameter sets (the stream only announced them): give
+            // the decoder and the recording the announced SPS and PPS.
             p.data.reserve(videoConfig_.size() + length);
             p.data.assign(videoConfig_.begin(), videoConfig_.end());
         }

@@ -13,9 +13,13 @@ void FrameDeleter::operator()(AVFrame* f) const {
 }
 
 bool containsIdr(const uint8_t* d, size_t n) {
+    return containsNal(d, n, 5);
+}
+
+bool containsNal(const uint8_t* d, size_t n, int type) {
     for (size_t i = 0; i + 3 < n; ++i) {
         if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1) {
-            if ((d[i + 3] & 0x1F) == 5) return true;
+            if ((d[i + 3] & 0x1F) == type) return true;
             i += 2;
         }
     }

@@ -23,6 +23,8 @@ using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 
 // Does this Annex B access unit hold an IDR slice (NAL type 5)?
 bool containsIdr(const uint8_t* data, size_t size);
+// Does it hold a NAL unit of this type?
+bool containsNal(const uint8_t* data, size_t size, int type);
 
 class VideoDecoder {
 public:
