@@ -19,12 +19,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Wakes waitAny() whenever any handle of this process is signalled, so in-process signals are
-// seen at once and only cross-process ones need the short poll.
+// Wakes the waitAny() calls that hold a handle signalled in this process, so in-process signals
+// are seen at once and only cross-process ones need the poll. Waking only the waiters of that
+// handle keeps idle engine threads asleep while the others stream.
+struct Waiter {
+    const std::vector<const void*>* keys = nullptr;
+    std::condition_variable cv;
+    bool woken = false;
+};
+
 struct WakeHub {
     std::mutex m;
-    std::condition_variable cv;
-    uint64_t generation = 0;
+    std::vector<Waiter*> waiters;
 };
 
 WakeHub& hub() {
@@ -32,13 +38,14 @@ WakeHub& hub() {
     return h;
 }
 
-void wakeWaiters() {
+void wakeWaiters(const void* key) {
     WakeHub& h = hub();
-    {
-        std::lock_guard<std::mutex> lock(h.m);
-        ++h.generation;
+    std::lock_guard<std::mutex> lock(h.m);
+    for (Waiter* w : h.waiters) {
+        if (std::find(w->keys->begin(), w->keys->end(), key) == w->keys->end()) continue;
+        w->woken = true;
+        w->cv.notify_one();
     }
-    h.cv.notify_all();
 }
 
 Clock::time_point deadlineAfter(int timeoutMs) {
@@ -79,7 +86,7 @@ bool signalOnce(sem_t* s) {
     while (sem_getvalue(s, &value) == 0 && value > 1) {
         if (sem_trywait(s) != 0) break;
     }
-    wakeWaiters();
+    wakeWaiters(s);
     return true;
 }
 
@@ -305,7 +312,7 @@ void Event::set() {
         cv_.notify_all();
     else
         cv_.notify_one();
-    wakeWaiters();
+    wakeWaiters(this);
 }
 
 void Event::reset() {
@@ -337,14 +344,30 @@ bool Event::wait(int timeoutMs) {
 int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
     const bool forever = timeoutMs == kInfinite;
     const auto deadline = deadlineAfter(timeoutMs);
+    std::vector<const void*> keys;
+    keys.reserve(handles.size());
+    for (Waitable* w : handles) keys.push_back(w ? w->wakeKey() : nullptr);
+    Waiter self;
+    self.keys = &keys;
+    WakeHub& h = hub();
+    {
+        std::lock_guard<std::mutex> lock(h.m);
+        h.waiters.push_back(&self);
+    }
+    struct Unregister {
+        WakeHub& h;
+        Waiter* w;
+        ~Unregister() {
+            std::lock_guard<std::mutex> lock(h.m);
+            h.waiters.erase(std::find(h.waiters.begin(), h.waiters.end(), w));
+        }
+    } unregister{h, &self};
     // Cross-process signals do not reach the hub; look again at least this often.
     auto poll = std::chrono::milliseconds(1);
-    WakeHub& h = hub();
     for (;;) {
-        uint64_t seen;
         {
             std::lock_guard<std::mutex> lock(h.m);
-            seen = h.generation;
+            self.woken = false;
         }
         for (size_t i = 0; i < handles.size(); ++i) {
             if (handles[i] && handles[i]->tryTake()) return static_cast<int>(i);
@@ -354,8 +377,8 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
         auto until = now + poll;
         if (!forever) until = std::min(until, deadline);
         std::unique_lock<std::mutex> lock(h.m);
-        h.cv.wait_until(lock, until, [&] { return h.generation != seen; });
-        poll = std::min(poll * 2, std::chrono::milliseconds(8));
+        self.cv.wait_until(lock, until, [&] { return self.woken; });
+        poll = std::min(poll * 2, std::chrono::milliseconds(20));
     }
 }
 

@@ -32,6 +32,9 @@ constexpr int WAIT_TIMEOUT_INDEX = -1;
 class Waitable {
 public:
     virtual ~Waitable() = default;
+    // Identity of the underlying object, so a signal wakes only the wait sets that hold it
+    // (two handles opened on one name in this process share the key).
+    virtual const void* wakeKey() const { return this; }
     // Non-blocking: takes the signal if present (auto-reset) and returns true.
     virtual bool tryTake() = 0;
     // Blocks up to timeoutMs (kInfinite: forever). True when signalled (and taken).
@@ -46,6 +49,7 @@ public:
     // Opens only; nullptr when no such event exists.
     static std::unique_ptr<NamedEvent> open(const std::string& name);
     ~NamedEvent() override;
+    const void* wakeKey() const override { return sem_; }
 
     bool set();
     bool tryTake() override;
@@ -66,6 +70,7 @@ class NamedSemaphore : public Waitable {
 public:
     static std::unique_ptr<NamedSemaphore> openOrCreate(const std::string& name);
     ~NamedSemaphore() override;
+    const void* wakeKey() const override { return sem_; }
     bool release(); // count becomes 1 (stays 1 when already 1)
     bool tryTake() override;
     bool wait(int timeoutMs) override;
