@@ -144,6 +144,28 @@ TEST_F(FileGraphTest, PauseHoldsThePositionAndRunGoesOn) {
     EXPECT_GT(p2, p1 + seconds(0.4));
 }
 
+TEST_F(FileGraphTest, ASeekWhilePausedShowsThePictureItLandsOn) {
+    const std::string ts = test::makeTs(6);
+    ASSERT_FALSE(ts.empty());
+    MediaGraph graph(nullptr);
+    ASSERT_EQ(graph.RenderFile(ts), S_OK);
+    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_TRUE(test::pumpUntil([&] { return graph.presenter()->picturesShown() > 3; }, 5000));
+    ASSERT_EQ(graph.Pause(), S_OK);
+    test::pumpFor(200);
+    const QImage before = graph.currentPicture();
+    const size_t shown = graph.presenter()->picturesShown();
+    ASSERT_EQ(graph.SetCurrentPosition(seconds(4)), S_OK);
+    ASSERT_TRUE(test::pumpUntil([&] { return graph.presenter()->picturesShown() > shown; }, 5000));
+    EXPECT_NE(graph.currentPicture(), before);
+    test::pumpFor(500);
+    // Still paused: one picture, and the position stays where the seek put it.
+    EXPECT_EQ(graph.presenter()->picturesShown(), shown + 1);
+    int64_t pos = 0;
+    graph.GetCurrentPosition(&pos);
+    EXPECT_NEAR(double(pos) / kUnitsPerSecond, 4.0, 0.2);
+}
+
 // Volume positions of the main window's slider map to hundredths of a decibel; the sound
 // that comes out must carry the gain that value means.
 TEST_F(FileGraphTest, VolumePositionsGiveTheirGains) {
