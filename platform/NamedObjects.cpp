@@ -231,7 +231,7 @@ NamedMutex::~NamedMutex() {
 // Polls a non-blocking flock until the deadline. After winning, makes sure the file still is
 // the one at the path: a party that unlinked the name while we waited would otherwise leave
 // us holding a lock nobody else can see.
-bool NamedMutex::lockFile(Clock::time_point deadline, bool forever) {
+bool NamedMutex::lockFile(Clock::time_point deadline, bool untilLocked) {
     auto pause = std::chrono::microseconds(200);
     for (;;) {
         if (lockFd_ >= 0 && flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
@@ -251,26 +251,26 @@ bool NamedMutex::lockFile(Clock::time_point deadline, bool forever) {
         }
         if (errno != EWOULDBLOCK && errno != EINTR) return false;
         auto now = Clock::now();
-        if (!forever && now >= deadline) return false;
-        auto sleepFor = forever ? pause : std::min<Clock::duration>(pause, deadline - now);
+        if (!untilLocked && now >= deadline) return false;
+        auto sleepFor = untilLocked ? pause : std::min<Clock::duration>(pause, deadline - now);
         std::this_thread::sleep_for(sleepFor);
         pause = std::min(pause * 2, std::chrono::microseconds(4000));
     }
 }
 
 bool NamedMutex::lock(int timeoutMs) {
-    const bool forever = timeoutMs == kInfinite;
+    const bool untilLocked = timeoutMs == kInfinite;
     const auto deadline = deadlineAfter(timeoutMs);
     {
         std::unique_lock<std::mutex> guard(m_);
-        if (forever) {
+        if (untilLocked) {
             cv_.wait(guard, [this] { return !held_; });
         } else if (!cv_.wait_until(guard, deadline, [this] { return !held_; })) {
             return false;
         }
         held_ = true;
     }
-    if (lockFile(deadline, forever)) return true;
+    if (lockFile(deadline, untilLocked)) return true;
     {
         std::lock_guard<std::mutex> guard(m_);
         held_ = false;
@@ -342,7 +342,7 @@ bool Event::wait(int timeoutMs) {
 // WaitSet
 
 int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
-    const bool forever = timeoutMs == kInfinite;
+    const bool noLimit = timeoutMs == kInfinite;
     const auto deadline = deadlineAfter(timeoutMs);
     std::vector<const void*> keys;
     keys.reserve(handles.size());
@@ -373,9 +373,9 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
             if (handles[i] && handles[i]->tryTake()) return static_cast<int>(i);
         }
         auto now = Clock::now();
-        if (!forever && now >= deadline) return WAIT_TIMEOUT_INDEX;
+        if (!noLimit && now >= deadline) return WAIT_TIMEOUT_INDEX;
         auto until = now + poll;
-        if (!forever) until = std::min(until, deadline);
+        if (!noLimit) until = std::min(until, deadline);
         std::unique_lock<std::mutex> lock(h.m);
         self.cv.wait_until(lock, until, [&] { return self.woken; });
         poll = std::min(poll * 2, std::chrono::milliseconds(20));

@@ -103,7 +103,7 @@ public:
 
 private:
     NamedMutex() = default;
-    bool lockFile(std::chrono::steady_clock::time_point deadline, bool forever);
+    bool lockFile(std::chrono::steady_clock::time_point deadline, bool untilLocked);
     mutable std::mutex m_;
     std::condition_variable cv_;
     bool held_ = false; // this object holds the lock (guards against threads sharing the fd)

@@ -6,12 +6,8 @@
 //
 // The reader waits for the writer's event, copies the message out under the data lock and
 // then sets its own event, which is what a writer that waits before its next send waits for.
-// Qt's "forever" keyword macro would break the platform header when Qt came first.
-#pragma push_macro("forever")
-#undef forever
 #include "platform/NamedObjects.h"
 #include "platform/SharedMemory.h"
-#pragma pop_macro("forever")
 
 #include <cstdint>
 #include <memory>

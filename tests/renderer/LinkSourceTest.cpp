@@ -8,10 +8,7 @@
 
 #include "../support/TestSupport.h"
 
-#pragma push_macro("forever")
-#undef forever
 #include "platform/NamedObjects.h"
-#pragma pop_macro("forever")
 
 #include <cstring>
 #include <gtest/gtest.h>
