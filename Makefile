@@ -30,7 +30,7 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = "0" ]; then \
 	    echo "Installing:$$missing"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	  else \
 	    echo "Missing packages. Run:"; echo "  sudo apt-get install$$missing"; exit 1; \
 	  fi; \
