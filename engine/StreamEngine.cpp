@@ -344,8 +344,18 @@ void StreamEngine::dataPumpMain() {
         if (fired == 0) break;
         if (fired != 2) continue;
         // Releases of the semaphore merge, so one wake-up takes every unit beyond the two
-        // newest: the pump keeps up with any unit rate the stream carries.
+        // newest: the pump keeps up with any unit rate the stream carries. A send may wait up
+        // to a second for a renderer that does not read, so a stop or reset between units
+        // ends the run at once (its signal is put back for the outer wait).
         for (;;) {
+            if (waits_[kDataPump].stop->tryTake()) {
+                waits_[kDataPump].stop->set();
+                break;
+            }
+            if (waits_[kDataPump].reset->tryTake()) {
+                waits_[kDataPump].reset->set();
+                break;
+            }
             std::unique_ptr<EsUnit> unit;
             {
                 std::lock_guard<std::mutex> guard(unitLock_);

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "engine/RendererLink.h"
+#include "engine/RendererRecords.h"
+#include "engine/SharedMemoryLink.h"
 #include "engine/StreamEngine.h"
 #include "tests/engine/TsTestStreams.h"
 
@@ -144,6 +146,28 @@ TEST(StreamPipeline, FindsTheProgrammeAndTheDataPumpKeepsUpWithManyUnits) {
     const FramerStats f = e.engine.framer().stats();
     EXPECT_GT(f.audioCut, c.audioUnits - 200); // frames before the first IDR are not cut
     EXPECT_EQ(e.engine.deliveryState.load(), records::kDeliveryStreaming);
+}
+
+TEST(StreamPipeline, StoppingDoesNotWaitForEveryQueuedFrameWhileTheRendererDoesNotRead) {
+    Engine e(kSourceLive);
+    // A renderer end that connects and then never takes a record: every waiting send costs
+    // the pump a second.
+    ASSERT_TRUE(e.link.createIfMissing());
+    auto silent = SharedMemoryLink::open(records::kRendererLinkName, records::kRendererLinkDataSize,
+                                         false, 7);
+    ASSERT_TRUE(silent->connect());
+    ASSERT_TRUE(e.link.connected());
+    int audioPes = 0;
+    e.source.stream = busyStream(400, &audioPes);
+    e.source.padAfterEnd = true;
+    e.engine.startReading();
+    ASSERT_TRUE(e.waitUntil([&] { return e.engine.counters().unitQueue > 40; }, 60s));
+    const auto before = std::chrono::steady_clock::now();
+    e.engine.stopThreads();
+    const auto took = std::chrono::steady_clock::now() - before;
+    // One send in progress may finish its wait; the queued frames behind it are not sent.
+    EXPECT_LT(took, 5s);
+    EXPECT_FALSE(e.engine.threadsExist());
 }
 
 TEST(StreamPipeline, StoppingWithoutThreadsDoesNothing) {
