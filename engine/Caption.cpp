@@ -9,7 +9,7 @@ namespace {
 // (parameters of controls the walk does not know) are dropped at the end of a line.
 void cleanLine(CaptionLine& line) {
     size_t n = 0;
-    while (n <= kCaptionTextMax && line.text[n]) ++n;
+    while (n < kCaptionTextMax && line.text[n]) ++n;
     while (n > 0 && line.text[n - 1] < 0x100) --n;
     line.text[n] = 0;
     for (size_t i = 0; i < n; ++i) {

@@ -61,14 +61,15 @@ void ServiceInfoReader::onEitSection(const uint8_t* p, size_t size, bool unitSta
     }
     const size_t pointer = p[0];
     const size_t tail = 1 + pointer < size ? 1 + pointer : size; // where the new section starts
-    bool parsed = false;
     if (fill_ > 0) {
         append(p + 1, tail - 1);
-        parsed = parseCollected();
+        parseCollected();
     }
     fill_ = 0;
     append(p + tail, size - tail);
-    if (parsed && guide_.rebuildTicker() && host_) {
+    // Even a section that broke off part-way has stored the events it read, so the ticker is
+    // looked at after every section start; it reports only real changes.
+    if (guide_.rebuildTicker() && host_) {
         host_->setProgrammeTicker(guide_.ticker());
         host_->rebuildProgrammeList(guide_);
     }

@@ -36,6 +36,8 @@ public:
     // The first packet of a caption PES.
     void onCaptionPes(const uint8_t* payload, size_t size) override;
 
+    // Parse thread (and tests once it has stopped): the parse thread reassigns these. Other
+    // threads get the name as a copy through the host's status line.
     const std::u16string& serviceName() const { return serviceName_; }
     const ProgrammeGuide& guide() const { return guide_; }
     const CaptionDecoder& captions() const { return captions_; }

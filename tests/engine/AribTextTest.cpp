@@ -1,5 +1,5 @@
 // Broadcast text decoding: the JIS table, the programme and service-name decoders and the
-// caption path's EUC-JP conversion, on the Part's cases and on real broadcast strings.
+// caption path's EUC-JP conversion, on the documented edge cases and on real broadcast strings.
 #include "engine/AribText.h"
 #include "engine/EucJp.h"
 #include "engine/JisTable.h"

@@ -160,6 +160,25 @@ TEST(ServiceInfoEit, SectionsAreParsedWhenTheNextOneStarts) {
     EXPECT_EQ(fresh.collectedBytes(), 0u);
 }
 
+TEST(ServiceInfoEit, ABrokenSectionStillRefreshesTheTickerWithWhatItStored) {
+    TextHost host;
+    ServiceInfoReader r(&host);
+    feed(r, payloads({eitSection(0, {ev(19, {0xA2})})}));
+    r.onEitSection(kFlush.data(), kFlush.size(), true);
+    ASSERT_EQ(host.tickers.size(), 1u);
+    // The present programme changes, but the section breaks off in its second event (a name
+    // length that runs past the section).
+    Bytes damaged = eitSection(0, {ev(19, {0xA4}), ev(20, {0xA6})});
+    damaged[14 + 22 + 17] = 0xFF;
+    feed(r, payloads({damaged}));
+    r.onEitSection(kFlush.data(), kFlush.size(), true);
+    EXPECT_EQ(r.guide().event(1).title, u"い");
+    ASSERT_EQ(host.tickers.size(), 2u); // the panel shows what the records say
+    EXPECT_NE(host.tickers[1].find(u"<現在の番組> *い"), std::u16string::npos);
+    ASSERT_EQ(host.firstTitles.size(), 2u);
+    EXPECT_EQ(host.firstTitles[1], u"い");
+}
+
 TEST(ServiceInfoEit, TwoSectionsInOnePacketAreBothParsed) {
     TextHost host;
     ServiceInfoReader r(&host);
