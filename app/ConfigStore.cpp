@@ -8,6 +8,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace kobal {
 namespace {
 
@@ -84,12 +86,17 @@ StartupSettings ConfigStore::LoadSettings(ChannelLists& lists) {
     loadChannelLists(lists, paths_.chlistFile);
     if (hooks_.loadReservations) hooks_.loadReservations();
 
+    // A hand-edited file may hold anything: the slider and the views take only their ranges.
+    settings_.volumePos = std::clamp(s.volumePos, 0, 900);
+    for (int* view : {&settings_.defaultView, &settings_.lastView})
+        if (*view < 0 || *view > 2) *view = 0;
+
     StartupSettings out;
     out.position = centredPosition();
-    out.volumePos = s.volumePos;
+    out.volumePos = settings_.volumePos;
     out.muted = s.mute == 1;
     out.topMost = s.always == 1;
-    out.startView = s.startViewLast == 1 ? s.lastView : s.defaultView;
+    out.startView = s.startViewLast == 1 ? settings_.lastView : settings_.defaultView;
     out.channels = prepareChannelStartup(s.listNum, s.areaNum, lists, hooks_.chooseArea);
     // What start-up settled on is what the next exit stores.
     settings_.listNum = out.channels.listNumber;

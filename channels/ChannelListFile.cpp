@@ -45,7 +45,7 @@ int terminatedLength(const std::string& in, size_t at, int maxUnits) {
 }
 
 QString fileDialogFilter() {
-    return QStringLiteral("Channel list files (*.chl);;All Files (*.*)");
+    return QStringLiteral("Channel list files (*.chl);;All Files (*)");
 }
 
 QString runFileDialog(QWidget* parent, bool save) {

@@ -126,6 +126,17 @@ TEST(ConfigStore, ValuesParseLikeAtoiAndPickTheStartView) {
 
     Profile::writeString(f, "SETUP", "START_VIEW_LAST", "0");
     EXPECT_EQ(ConfigStore(ConfigPaths::forFolder(folder)).LoadSettings(lists).startView, 1);
+
+    // Values outside their ranges: the slider end and the normal view.
+    Profile::writeString(f, "SETUP", "VOLUME_POS", "5000");
+    Profile::writeString(f, "SETUP", "DEFAULT_VIEW", "7");
+    Profile::writeString(f, "SETUP", "LAST_VIEW", "-3");
+    ConfigStore wild(ConfigPaths::forFolder(folder));
+    const StartupSettings w = wild.LoadSettings(lists);
+    EXPECT_EQ(w.volumePos, 900);
+    EXPECT_EQ(w.startView, 0);
+    Profile::writeString(f, "SETUP", "VOLUME_POS", "-20");
+    EXPECT_EQ(ConfigStore(ConfigPaths::forFolder(folder)).LoadSettings(lists).volumePos, 0);
 }
 
 TEST(ConfigStore, SaveWritesTheKeysInOrderAndRoundTrips) {

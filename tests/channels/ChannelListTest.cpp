@@ -1,4 +1,5 @@
 #include "channels/ChannelList.h"
+#include "channels/AreaPresetTable.h"
 #include "platform/Profile.h"
 #include "tests/support/TestSupport.h"
 
@@ -158,6 +159,19 @@ TEST(ChannelList, FillFromAreaPresets) {
     EXPECT_EQ(hokkaido.enabledCount(), 7);
     EXPECT_EQ(hokkaido.name(2), "ＮＨＫ総合");
     EXPECT_EQ(hokkaido.name(14), "CH27");
+
+    // The far end of the table: a slipped count or offset moves every later area.
+    int stations = 0;
+    for (int a = 0; a < AreaPresetTable::kAreaCount; ++a)
+        stations += AreaPresetTable::stationCount(a);
+    EXPECT_EQ(stations, AreaPresetTable::kStationCount);
+    const AreaStation kab = AreaPresetTable::station(42, 5);
+    EXPECT_EQ(kab.slot, 49 - 13);
+    EXPECT_STREQ(kab.name, "ＫＡＢ");
+    const AreaStation qab = AreaPresetTable::station(46, 4);
+    EXPECT_EQ(qab.slot, 16 - 13);
+    EXPECT_STREQ(qab.name, "ＱＡＢ");
+    EXPECT_EQ(AreaPresetTable::station(46, 5).slot, -1);
 
     ChannelList none;
     none.fillFromArea(47);
