@@ -157,7 +157,7 @@ public:
             clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
             tunerNs_ += uint64_t((b.tv_sec - a.tv_sec) * 1000000000LL + (b.tv_nsec - a.tv_nsec));
         }
-        if (got && !idrSeen_) lookForIdr(buffer);
+        if (got && !idrComplete_) lookForIdr(buffer);
         return got;
     }
 
@@ -166,6 +166,8 @@ public:
     int paddingChunks() const { return paddingChunks_; }
     bool idrSeen() const { return idrSeen_; }
     Clock::time_point idrAt() const { return idrAt_; }
+    bool idrComplete() const { return idrComplete_; }
+    Clock::time_point idrCompleteAt() const { return idrCompleteAt_; }
     Clock::time_point firstChunkAt() const { return firstChunkAt_; }
 
 private:
@@ -187,11 +189,20 @@ private:
         for (int off = 0; off + 188 <= 1128; off += 188) {
             const unsigned char* p = chunk + off;
             if (p[0] != 0x47 || (((p[1] & 0x1F) << 8) | p[2]) != video) continue;
+            if (idrSeen_) {
+                // The next PES start on the video PID: the IDR picture has arrived whole.
+                if (p[1] & 0x40) {
+                    idrCompleteAt_ = Clock::now();
+                    idrComplete_ = true;
+                    return;
+                }
+                continue;
+            }
             for (int i = 4; i + 3 < 188; ++i) {
                 if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && (p[i + 3] & 0x1F) == 5) {
                     idrSeen_ = true;
                     idrAt_ = Clock::now();
-                    return;
+                    break;
                 }
             }
         }
@@ -204,8 +215,9 @@ private:
     std::atomic<bool> eof_{false};
     std::atomic<int> paddingChunks_{0};
     std::atomic<bool> idrSeen_{false};
+    std::atomic<bool> idrComplete_{false};
     std::atomic<uint64_t> tunerNs_{0};
-    Clock::time_point idrAt_{}, firstChunkAt_{};
+    Clock::time_point idrAt_{}, idrCompleteAt_{}, firstChunkAt_{};
 };
 
 std::string hex(const std::vector<uint8_t>& b) {
@@ -394,9 +406,16 @@ int main(int argc, char** argv) {
         if (tap.idrSeen() && s.videoRecords > 0)
             latency =
                 std::chrono::duration<double, std::milli>(s.firstVideoAt - tap.idrAt()).count();
+        double latencyWhole = -1;
+        if (tap.idrComplete() && s.videoRecords > 0)
+            latencyWhole =
+                std::chrono::duration<double, std::milli>(s.firstVideoAt - tap.idrCompleteAt())
+                    .count();
         std::printf("}, \"total_percent_of_core\": %.3f, \"tuner_cpu_ms_per_stream_second\": %.2f, "
-                    "\"first_video_after_idr_ms\": %.1f}",
-                    total / 10.0, tunerCpu * 1000.0 / std::max(streamSeconds, 1e-3), latency);
+                    "\"first_video_after_idr_ms\": %.1f, \"first_video_after_whole_idr_ms\": "
+                    "%.1f}",
+                    total / 10.0, tunerCpu * 1000.0 / std::max(streamSeconds, 1e-3), latency,
+                    latencyWhole);
     }
     std::printf("\n}\n");
     return 0;
