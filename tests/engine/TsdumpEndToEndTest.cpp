@@ -107,7 +107,8 @@ TEST(TsdumpEndToEnd, EveryFrameOfAFileReachesTheLinkWholeAndInOrder) {
     const size_t a = audio.size() - pending - sentAudio.size();
     EXPECT_TRUE(std::equal(sentAudio.begin(), sentAudio.end(), audio.begin() + long(a)))
         << "audio records are not the stream's ADTS frames";
-    EXPECT_LT(v, 40u); // the first IDR comes within a couple of seconds
+    EXPECT_LT(v, 40u);  // the first IDR comes within a couple of seconds
+    EXPECT_LT(a, 150u); // and the sound starts with it
 }
 
 TEST(TsdumpEndToEnd, DamagedStreamsPlayThroughWithoutOverrun) {

@@ -13,6 +13,7 @@
 #include "engine/TunerSession.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "tests/support/TestSupport.h"
 #include "tuner/CTDMBDll.h"
 
 using namespace kobal;
@@ -264,4 +265,37 @@ TEST_F(TunerSessionTest, DeviceRemovalStopsEverythingAndAttachRestoresTheBars) {
     EXPECT_TRUE(session->tunerPresent());
     EXPECT_EQ(host.signalBars(), 4);
     EXPECT_TRUE(session->tuner().IsOpen());
+}
+
+TEST(TunerSessionReplay, ARecordedChannelPlaysOnAcrossItsLoopPoint) {
+    // A two-second recording of UHF 27: the replay tuner starts it over at its end, where the
+    // timestamps and continuity counters jump back.
+    const std::string dir = test::makeTempDir("replay-loop");
+    ASSERT_EQ(test::runCommand(test::binaryDir() +
+                               "/tools/kobal_mkstream/kobal_mkstream --area 7 --slot 14 "
+                               "--seconds 2 '" +
+                               dir + "/27.ts' 2>/dev/null"),
+              0);
+    setenv("KOBAL_TUNER", "replay", 1);
+    setenv("KOBAL_REPLAY_DIR", dir.c_str(), 1);
+    RecordingHost host;
+    auto session = std::make_unique<TunerSession>(host);
+    unsetenv("KOBAL_TUNER");
+    unsetenv("KOBAL_REPLAY_DIR");
+    LinkReader reader(0);
+    ASSERT_TRUE(reader.open());
+    reader.start();
+    session->setCurrentKey(keyFor(14));
+    ASSERT_EQ(session->onCopyData(kCopyDataStart, 0,
+                                  TunerSession::startRecord(long(getpid()), u"x-dmb://ch")),
+              1);
+    session->onCopyData(kCopyDataRendererReady, long(getpid()), {});
+    // Two seconds hold 30 pictures and about 94 audio frames; three passes give more than
+    // one pass could.
+    EXPECT_TRUE(reader.waitFor(kVideoFrame, 75, 30000));
+    EXPECT_TRUE(reader.waitFor(kAudioFrame, 230, 30000));
+    EXPECT_EQ(session->engine().counters().unitsDropped, 0u);
+    EXPECT_EQ(session->engine().deliveryState.load(), kDeliveryStreaming);
+    EXPECT_EQ(reader.summary().videoConfigCount, 1); // one channel, one announcement
+    session->onCopyData(kCopyDataStop, long(getpid()), {});
 }
