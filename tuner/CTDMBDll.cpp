@@ -83,7 +83,8 @@ int CTDMBDll::Open(WindowHandle window) {
     window_ = window;
     if (!open_) open_ = backend_->open();
     refreshReadings();
-    return open_ ? 1 : 0;
+    // A device opened earlier and pulled out since is not usable: no stale success.
+    return open_ && backend_->present() ? 1 : 0;
 }
 
 int CTDMBDll::Close() {
@@ -175,7 +176,14 @@ int CTDMBDll::runScan(const bool probe[kSlotCount], const std::u16string names[k
     return result;
 }
 
+void CTDMBDll::selectArea(int area) {
+    if (!kobal::AreaPresetTable::validArea(area)) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    backend_->selectArea(area);
+}
+
 int CTDMBDll::ScanAllChannel(int area, const int* slots, const ScanName* names, int count) {
+    selectArea(area);
     bool probe[kSlotCount];
     std::u16string given[kSlotCount];
     for (int k = 0; k < kSlotCount; ++k) probe[k] = true;
@@ -190,6 +198,7 @@ int CTDMBDll::ScanAllChannel(int area, const int* slots, const ScanName* names, 
 }
 
 int CTDMBDll::ScanAreaChannel(int area) {
+    selectArea(area);
     bool probe[kSlotCount] = {};
     std::u16string given[kSlotCount];
     for (int k = 0; k < kSlotCount; ++k) {

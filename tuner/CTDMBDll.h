@@ -69,7 +69,8 @@ public:
     CTDMBDll(const CTDMBDll&) = delete;
     CTDMBDll& operator=(const CTDMBDll&) = delete;
 
-    // Opens the device. Nonzero: open (also when it already was). Zero: no device (unplugged).
+    // Opens the device. Nonzero: open (also when it already was). Zero: no device (unplugged,
+    // also when it was opened before and pulled out since).
     int Open(veltra::WindowHandle window);
     // Closes the device and stops the stream. Nonzero: closed (also when it was not open).
     int Close();
@@ -98,6 +99,8 @@ public:
     // Tuning stops while a scan runs; SetChannel again afterwards.
     //  ScanAllChannel: probes every slot 0..49; `slots`/`names` (count entries) name the slots.
     //  ScanAreaChannel: probes the preset slots of area (0..46), names from the preset.
+    //  A valid area given to these two is the area the simulator airs from then on (the
+    //  player's chosen area reaches the settings file only when the player ends).
     //  ScanSingleChannel: probes the one slot.
     //  ScanArbitraryChannel: probes the listed slots (count entries; bad slots are skipped).
     int ScanAllChannel(int area, const int* slots, const veltra::ScanName* names, int count);
@@ -130,6 +133,7 @@ public:
 
 private:
     void refreshReadings();
+    void selectArea(int area);
     int runScan(const bool probe[veltra::kSlotCount],
                 const std::u16string names[veltra::kSlotCount], bool clearAll);
 
@@ -163,8 +167,9 @@ bool plugged();
 // system's device-node notification. Empty function to remove.
 void setDeviceChangeCallback(std::function<void()> callback);
 
-// Overrides the aired area (0..46) for CTDMBDll objects built afterwards; -1 goes back to
-// KOBAL_SIM_AREA or config.ini [SETUP] AREA_NUM (area 7 when neither is set).
+// Overrides the aired area (0..46) for simulator devices opened afterwards; -1 goes back to
+// KOBAL_SIM_AREA or config.ini [SETUP] AREA_NUM (area 7 when neither is set). A device reads
+// the area when it is built and again at each Open, unless a scan has named one.
 void setArea(int area);
 
 } // namespace sim

@@ -143,9 +143,19 @@ bool SimBackend::present() {
     return sim::plugged();
 }
 
+// The area may have been chosen since the device was built (the player writes it to the
+// settings only when it ends, but tests and tools set it on the fly).
 bool SimBackend::open() {
+    if (!areaSelected_) area_ = configuredArea();
     open_ = present();
     return open_;
+}
+
+void SimBackend::selectArea(int area) {
+    if (!kobal::AreaPresetTable::validArea(area)) return;
+    if (area != area_) untune();
+    area_ = area;
+    areaSelected_ = true;
 }
 
 void SimBackend::close() {
@@ -188,27 +198,48 @@ void SimBackend::untune() {
 bool SimBackend::read(uint8_t* chunk) {
     if (!open_ || !stream_ || !present()) return false;
     const auto now = std::chrono::steady_clock::now();
-    auto streamNow = [&] {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(now - epoch_).count() * 27 /
-               1000;
-    };
+    if (stationSignal(slot_).status >= 255) {
+        lost_ = true; // nothing is received, but the transmitter goes on
+        return false;
+    }
+    if (lost_) resume(now);
     if (pendingDue_ < 0) {
         for (int k = 0; k < 6; ++k) stream_->next(pending_ + k * ts::kPacketSize, &pendingDue_);
     }
-    if (stationSignal(slot_).status >= 255) {
-        // Nothing is received; the transmitter goes on, so pick up where it is on return.
-        epoch_ = now - std::chrono::nanoseconds(pendingDue_ * 1000 / 27);
-        return false;
-    }
-    const int64_t t = streamNow();
+    const int64_t t =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now - epoch_).count() * 27 / 1000;
     if (pendingDue_ > t) return false;
     // A reader that stalled for long gets the stream from now on, as a tuner whose buffer
     // overflowed would give it, instead of a burst of old data.
-    if (t - pendingDue_ > 2 * ts::kPcrHz)
-        epoch_ = now - std::chrono::nanoseconds(pendingDue_ * 1000 / 27);
+    if (t - pendingDue_ > 2 * ts::kPcrHz) {
+        resume(now);
+        return false;
+    }
     std::memcpy(chunk, pending_, sizeof pending_);
     pendingDue_ = -1;
     return true;
+}
+
+// What was sent meanwhile is lost, as in a real reception gap: the stream picks up at the
+// wall clock (picture clock, guide and captions), its time stamps and PCR as far on as the
+// time that passed, its continuity counters and tables started afresh (tables with a new
+// version, so a receiver reads them again).
+void SimBackend::resume(std::chrono::steady_clock::time_point now) {
+    lost_ = false;
+    pendingDue_ = -1;
+    StationConfig c = stream_->config();
+    const int64_t elapsed90 =
+        std::chrono::duration_cast<std::chrono::microseconds>(now - epoch_).count() * 9 / 100;
+    c.clock90 += elapsed90;
+    c.wallStart = std::time(nullptr);
+    c.firstEitVersion = (stream_->eitVersion() + 1) & 0x1F;
+    auto stream = std::make_unique<StationStream>(c);
+    if (stream->ok()) {
+        stream_ = std::move(stream);
+        epoch_ = now;
+    } else { // no encoder this time: go on with the old stream where it stopped
+        epoch_ = now - std::chrono::nanoseconds(stream_->nextDeparture() * 1000 / 27);
+    }
 }
 
 SignalReading SimBackend::signal(int slot) {

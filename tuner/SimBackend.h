@@ -22,12 +22,18 @@ public:
     bool read(uint8_t* chunk) override;
     SignalReading signal(int slot) override;
     int area() const override { return area_; }
+    void selectArea(int area) override;
 
     // The area from KOBAL_SIM_AREA, else config.ini [SETUP] AREA_NUM, else 7.
     static int configuredArea();
 
 private:
+    // The transmitter went on while nothing was received: carry on from the wall clock.
+    void resume(std::chrono::steady_clock::time_point now);
+
     int area_;
+    bool areaSelected_ = false; // a scan named the area: the settings no longer decide it
+    bool lost_ = false;         // reception was lost since the last chunk
     bool open_ = false;
     int slot_ = -1;
     std::unique_ptr<StationStream> stream_;

@@ -53,7 +53,7 @@ StationStream::StationStream(const StationConfig& config) : config_(config) {
     if (config_.bitrate < 200000) config_.bitrate = 200000;
     card_ = std::make_unique<TestCard>(stationCardColour(config_.area, config_.slot),
                                        config_.service.name, config_.slot + 13);
-    start90_ = 900000;
+    start90_ = config_.clock90;
     nextPsi_ = nextSdt_ = start90_;
     nextEit_ = start90_ + 4500;
     videoQ_.pid = config_.service.videoPid;
@@ -87,9 +87,10 @@ void StationStream::produce(int64_t now90) {
     for (EsQueue* q : {&videoQ_, &audioQ_, &captionQ_}) bound(*q);
     while (start90_ + videoFrames_ * kFrame90 <= now90 + kFrame90) {
         const int64_t send = start90_ + videoFrames_ * kFrame90;
-        const std::vector<uint8_t> au =
+        std::vector<uint8_t> au =
             video_.encode(*card_, videoFrames_, static_cast<long long>(wallAt(send + kDelay90)));
         ++videoFrames_;
+        if (!au.empty() && config_.editVideoUnit) config_.editVideoUnit(au);
         if (au.empty()) continue;
         std::vector<uint8_t> pes = ts::pesHeader(0xE0, au.size(), send + kDelay90, true);
         pes.insert(pes.end(), au.begin(), au.end());
@@ -99,8 +100,9 @@ void StationStream::produce(int64_t now90) {
     }
     while (start90_ + audioFrames_ * kAudioFrame90 <= now90 + kFrame90) {
         const int64_t send = start90_ + audioFrames_ * kAudioFrame90;
-        const std::vector<uint8_t> frame = audio_.next();
+        std::vector<uint8_t> frame = audio_.next();
         ++audioFrames_;
+        if (!frame.empty() && config_.editAudioFrame) config_.editAudioFrame(frame);
         if (frame.empty()) continue;
         std::vector<uint8_t> pes = ts::pesHeader(0xC0, frame.size(), send + kDelay90, false);
         pes.insert(pes.end(), frame.begin(), frame.end());
@@ -150,7 +152,10 @@ void StationStream::schedulePsi(int64_t now90) {
     if (now90 >= nextEit_) {
         const time_t wall = wallAt(now90);
         const Programme present = programmeAt(config_.stationIndex, s.name, wall, 0);
-        if (eitVersion_ < 0 || present.eventId != lastEvent_) {
+        if (eitVersion_ < 0) {
+            eitVersion_ = config_.firstEitVersion & 0x1F;
+            lastEvent_ = present.eventId;
+        } else if (present.eventId != lastEvent_) {
             eitVersion_ = (eitVersion_ + 1) & 0x1F;
             lastEvent_ = present.eventId;
         }
@@ -168,6 +173,7 @@ bool StationStream::popPacket(EsQueue& q, uint8_t* out) {
     if (q.units.empty()) return false;
     auto& front = q.units.front().second;
     std::memcpy(out, front.data() + q.offset, ts::kPacketSize);
+    q.sentCc = out[3] & 0x0F;
     q.offset += ts::kPacketSize;
     if (q.offset >= front.size()) {
         q.units.pop_front();
@@ -189,7 +195,12 @@ void StationStream::next(uint8_t* out, int64_t* departure) {
     schedulePsi(now90);
 
     if (now27 >= nextPcr_) {
-        ts::pcrPacket(out, config_.service.pcrPid, pcrCc_, start90_ * 300 + now27);
+        // A PCR on an elementary stream's PID (as broadcasts often carry it on the video PID)
+        // repeats that PID's last counter: a packet without payload does not count.
+        uint8_t cc = pcrCc_;
+        for (const EsQueue* q : {&videoQ_, &audioQ_, &captionQ_})
+            if (q->pid == config_.service.pcrPid) cc = q->sentCc;
+        ts::pcrPacket(out, config_.service.pcrPid, cc, start90_ * 300 + now27);
         nextPcr_ += kPcrEvery27;
         return;
     }

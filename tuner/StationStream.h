@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,12 +19,17 @@ namespace veltra {
 struct StationConfig {
     int area = 7;
     int slot = 14;
-    int stationIndex = 0; // position of the station in its area's preset list
-    ServiceInfo service;  // PIDs, ids, names, captions and dual-mono flags
-    double toneHz = 440;  // main audio tone
-    double subToneHz = 0; // dual mono: the sub programme's tone
-    time_t wallStart = 0; // local wall-clock time of the first packet
-    int bitrate = 416000; // transport stream rate, bit/s
+    int stationIndex = 0;     // position of the station in its area's preset list
+    ServiceInfo service;      // PIDs, ids, names, captions and dual-mono flags
+    double toneHz = 440;      // main audio tone
+    double subToneHz = 0;     // dual mono: the sub programme's tone
+    time_t wallStart = 0;     // local wall-clock time of the first packet
+    int bitrate = 416000;     // transport stream rate, bit/s
+    int64_t clock90 = 900000; // PTS clock (90 kHz; PCR / 300) at the first packet
+    int firstEitVersion = 0;  // version_number of the first EIT sections (0..31)
+    // Tools that write damaged streams may change each access unit (Annex B, from its
+    // delimiter) or ADTS frame before it is packed; empty: unchanged.
+    std::function<void(std::vector<uint8_t>&)> editVideoUnit, editAudioFrame;
 };
 
 // The preset station of area/slot with its defaults (dual mono for the second station of each
@@ -44,6 +50,8 @@ public:
     void next(uint8_t* packet, int64_t* departure);
     // Stream time of the packet next() gives next.
     int64_t nextDeparture() const;
+    // version_number of the EIT sections sent last.
+    int eitVersion() const { return eitVersion_ < 0 ? config_.firstEitVersion : eitVersion_; }
     // True when no audio, caption or table unit is half sent, so a file may end here without
     // a cut-off frame.
     bool atUnitBoundary() const;
@@ -51,7 +59,8 @@ public:
 private:
     struct EsQueue {
         uint16_t pid = 0;
-        uint8_t cc = 0;
+        uint8_t cc = 0;        // counter of the next packet packed
+        uint8_t sentCc = 0x0F; // counter of the last packet sent
         std::deque<std::pair<int64_t, std::vector<uint8_t>>> units; // (send time, packets)
         size_t offset = 0; // bytes of the front unit already sent
     };
@@ -76,7 +85,7 @@ private:
     std::vector<uint8_t> psi_; // queued section packets
     size_t psiOffset_ = 0;
     EsQueue videoQ_, audioQ_, captionQ_;
-    int eitVersion_ = -1;
+    int eitVersion_ = -1; // -1 before the first EIT
     uint16_t lastEvent_ = 0;
 };
 

@@ -44,6 +44,9 @@ public:
     virtual SignalReading signal(int slot) = 0;
     // The area a simulated device airs, -1 otherwise.
     virtual int area() const { return -1; }
+    // The area a scan is asked to look in (valid, 0..46). A simulated device airs that area
+    // from then on; a real one has nothing to do.
+    virtual void selectArea(int /*area*/) {}
 };
 
 // Backend by name: "sim", "replay", "none"; an unknown name gives "none".

@@ -10,8 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 using veltra::utf8ToUtf16;
 
@@ -33,6 +35,7 @@ protected:
         veltra::sim::setArea(-1);
         veltra::sim::resetSignals();
         veltra::sim::replug();
+        std::filesystem::remove(kobal::paths::inInstall("config.ini")); // no area chosen
     }
     void TearDown() override {
         veltra::sim::setDeviceChangeCallback({});
@@ -54,6 +57,39 @@ int pollFor(CTDMBDll& t, double seconds, std::string* bytes = nullptr) {
         }
     }
     return chunks;
+}
+
+// PCR of a packet (27 MHz), -1 when it has none.
+int64_t pcrIn(const unsigned char* p) {
+    if (!(p[3] & 0x20) || p[4] < 7 || !(p[5] & 0x10)) return -1;
+    const int64_t base = int64_t{p[6]} << 25 | int64_t{p[7]} << 17 | int64_t{p[8]} << 9 |
+                         int64_t{p[9]} << 1 | p[10] >> 7;
+    return base * 300 + ((p[10] & 1) << 8 | p[11]);
+}
+
+// (seconds on the monotonic clock when the chunk arrived, PCR in seconds) of every PCR.
+using ClockPoints = std::vector<std::pair<double, double>>;
+void pollPcrs(CTDMBDll& t, double seconds, ClockPoints& points, std::string* bytes) {
+    unsigned char buf[2256];
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (!t.GetTSStream(buf, 0)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            continue;
+        }
+        const double now =
+            std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        for (int k = 0; k < 6; ++k)
+            if (const int64_t pcr = pcrIn(buf + 188 * k); pcr >= 0)
+                points.push_back({now, pcr / 27e6});
+        bytes->append(reinterpret_cast<char*>(buf), 1128);
+    }
+}
+
+int eitVersion(const std::string& bytes) {
+    const auto eit = tunertest::sectionsOn(bytes, 0x27);
+    return eit.empty() ? -1 : (eit.back()[5] >> 1) & 0x1F;
 }
 
 } // namespace
@@ -98,6 +134,41 @@ TEST_F(SimTuner, AreaComesFromConfigIni) {
     EXPECT_EQ(found, 3);
     // Tokyo's channel 27 is not on the air in Tokushima.
     EXPECT_FALSE(t.SetChannel(27 - 13, 14, 1, 0.0f));
+}
+
+TEST_F(SimTuner, AScanOfAnotherAreaPutsThatAreaOnTheAir) {
+    // The player builds the tuner before the user picks an area, and writes the choice to the
+    // settings only when it ends: the scan's area is what must be aired.
+    CTDMBDll t;
+    ASSERT_EQ(t.area(), 7);
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanAreaChannel(35);
+    EXPECT_EQ(t.area(), 35);
+    int found = 0;
+    for (int k = 0; k < 50; ++k) {
+        std::string preset;
+        if (!t.channelInfo[k].found) continue;
+        ++found;
+        EXPECT_TRUE(kobal::AreaPresetTable::isPresetSlot(35, k, &preset)) << k;
+        EXPECT_EQ(nameOf(t.channelInfo[k]), utf8ToUtf16(preset));
+    }
+    EXPECT_EQ(found, 3);
+    EXPECT_TRUE(t.SetChannel(34 - 13, 21, 1, 0.0f));
+    EXPECT_FALSE(t.SetChannel(27 - 13, 14, 1, 0.0f));
+    // A re-open (after a replug) keeps the scanned area; an invalid area changes nothing.
+    t.Close();
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanAllChannel(-1, nullptr, nullptr, 0);
+    EXPECT_EQ(t.area(), 35);
+    t.ScanAllChannel(7, nullptr, nullptr, 0);
+    EXPECT_EQ(t.area(), 7);
+    EXPECT_TRUE(t.SetChannel(27 - 13, 14, 1, 0.0f));
+
+    // Without a scan, Open takes the area chosen in the settings since the object was built.
+    CTDMBDll fresh;
+    kobal::Profile::writeInt(kobal::paths::inInstall("config.ini"), "SETUP", "AREA_NUM", 35);
+    ASSERT_TRUE(fresh.Open(nullptr));
+    EXPECT_EQ(fresh.area(), 35);
 }
 
 TEST_F(SimTuner, ArbitraryScanListsUnreceivedSlotsWithTheGivenName) {
@@ -180,6 +251,49 @@ TEST_F(SimTuner, SignalHooksDriveLevelStatusAndDelivery) {
     EXPECT_EQ(t.signalLevel, -60.0);
 }
 
+TEST_F(SimTuner, AfterALossOrAStallTheBroadcastGoesOnFromTheClock) {
+    // The transmitter does not wait for a receiver: after 2.5 s without reception, and after
+    // 2.5 s in which the reader did not ask, the stream's clock (and with it the picture's
+    // clock, guide and captions) is where the monotonic clock is, not 2.5 s behind.
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    ASSERT_TRUE(t.SetChannel(14, 14, 1, 0.0f));
+    ClockPoints points;
+    std::string before, afterLoss, afterStall;
+    pollPcrs(t, 0.8, points, &before);
+    ASSERT_GE(points.size(), 10u);
+    const size_t beforeCount = points.size();
+
+    veltra::sim::setStationSignal(14, -95, 255);
+    EXPECT_EQ(pollFor(t, 2.5), 0);
+    veltra::sim::setStationSignal(14, -55, 0);
+    pollPcrs(t, 1.2, points, &afterLoss);
+    const size_t afterLossCount = points.size();
+    ASSERT_GT(afterLossCount, beforeCount + 10);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    pollPcrs(t, 1.2, points, &afterStall);
+    ASSERT_GT(points.size(), afterLossCount + 10);
+
+    // PCR minus arrival time stays put (within the pacing and scheduling slack).
+    const double offset = points.front().second - points.front().first;
+    for (size_t i = 0; i < points.size(); ++i)
+        EXPECT_NEAR(points[i].second - points[i].first, offset, 0.25)
+            << i
+            << (i < beforeCount      ? " before"
+                : i < afterLossCount ? " after loss"
+                                     : " after stall");
+
+    // Tables start afresh with a new version, so a receiver reads them again.
+    const int v0 = eitVersion(before), v1 = eitVersion(afterLoss), v2 = eitVersion(afterStall);
+    ASSERT_GE(v0, 0);
+    EXPECT_NE(v1, v0);
+    EXPECT_NE(v2, v1);
+    EXPECT_GE(v1, 0);
+    for (const std::string* s : {&before, &afterLoss, &afterStall})
+        for (size_t i = 0; i < s->size(); i += 188) ASSERT_EQ((*s)[i], 0x47);
+}
+
 TEST_F(SimTuner, UnplugAndReplugLookLikeAUsbTuner) {
     std::atomic<int> changes{0};
     veltra::sim::setDeviceChangeCallback([&] { ++changes; });
@@ -195,6 +309,7 @@ TEST_F(SimTuner, UnplugAndReplugLookLikeAUsbTuner) {
     EXPECT_EQ(t.IsUSB(), 0);
     EXPECT_NE(t.IsOpenPNP(), 0);
     EXPECT_EQ(t.IsOpen(), 0);
+    EXPECT_EQ(t.Open(nullptr), 0); // no stale success for a device that is gone
     EXPECT_EQ(t.receptionStatus, 255.0);
     EXPECT_EQ(pollFor(t, 0.2), 0);
     EXPECT_TRUE(t.Close());
