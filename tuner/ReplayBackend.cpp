@@ -12,7 +12,10 @@ namespace veltra {
 namespace {
 
 constexpr size_t kBufferBytes = 64 * 1024;
-constexpr size_t kScanBudget = 1 << 20; // bytes one read() may skip looking for sync
+constexpr size_t kScanBudget = 1 << 20;  // bytes one read() may skip looking for sync
+constexpr int64_t kNominalRate = 416000; // bit/s of a one-segment service
+constexpr int64_t kMinRate = 16000, kMaxRate = 40'000'000;
+constexpr int64_t kMaxPcrGap = ts::kPcrHz; // a longer step is a jump, not a clock
 
 // Service descriptor of the preferred service (a one-segment service type 0xC0 when there is
 // one) in an SDT section.
@@ -59,6 +62,24 @@ bool readStreamService(const std::string& path, std::u16string* name, uint16_t* 
     std::fclose(f);
     std::vector<uint8_t> section;
     bool collecting = false;
+    // Takes the bytes of the section being collected; true once a whole SDT with a good CRC
+    // gave the name. Bytes after a finished section start the next one unless they are
+    // stuffing.
+    auto take = [&](const uint8_t* b, size_t len) {
+        section.insert(section.end(), b, b + len);
+        while (collecting && section.size() >= 3) {
+            const size_t want = 3 + ((section[1] & 0x0F) << 8 | section[2]);
+            if (section.size() < want) break;
+            if (want >= 4 && section[0] == 0x42 && ts::crc32(section.data(), want) == 0) {
+                const std::vector<uint8_t> whole(section.begin(), section.begin() + want);
+                if (parseSdt(whole, name, serviceId)) return true;
+            }
+            section.erase(section.begin(), section.begin() + want);
+            if (section.empty() || section[0] == 0xFF) collecting = false;
+        }
+        if (!collecting) section.clear();
+        return false;
+    };
     bool inSync = false; // the last packet ended where this one starts
     for (size_t i = 0; i + ts::kPacketSize <= n;) {
         // A packet counts when the next one starts with a sync byte too (or, at the end of the
@@ -79,22 +100,20 @@ bool readStreamService(const std::string& path, std::u16string* name, uint16_t* 
         if (p[3] & 0x20) at += 1 + p[4];
         if (at >= ts::kPacketSize) continue;
         if (p[1] & 0x40) {
-            at += 1 + p[at];
-            if (at >= ts::kPacketSize) continue;
-            section.assign(p + at, p + ts::kPacketSize);
-            collecting = true;
-        } else if (collecting) {
-            section.insert(section.end(), p + at, p + ts::kPacketSize);
-        }
-        if (collecting && section.size() >= 3) {
-            const size_t want = 3 + ((section[1] & 0x0F) << 8 | section[2]);
-            if (section.size() > 4096)
+            // The bytes before the pointer field's target end the section in progress.
+            const size_t tail = p[at++];
+            if (at + tail >= ts::kPacketSize) {
                 collecting = false;
-            else if (section.size() >= want) {
-                section.resize(want);
-                if (parseSdt(section, name, serviceId)) return true;
-                collecting = false;
+                section.clear();
+                continue;
             }
+            if (collecting && take(p + at, tail)) return true;
+            at += tail;
+            section.clear();
+            collecting = true;
+            if (take(p + at, ts::kPacketSize - at)) return true;
+        } else if (collecting) {
+            if (take(p + at, ts::kPacketSize - at)) return true;
         }
     }
     return false;
@@ -156,7 +175,9 @@ bool ReplayBackend::tune(int slot) {
     packetsThisPass_ = 0;
     pcrPid_ = -1;
     lastPcr_ = -1;
-    lastDueNs_ = 0;
+    clockNs_ = pcrNs_ = 0;
+    sincePcr_ = 0;
+    rate_ = kNominalRate;
     pendingCount_ = 0;
     epoch_ = std::chrono::steady_clock::now();
     return true;
@@ -199,7 +220,7 @@ bool ReplayBackend::nextPacket(uint8_t* out, size_t& budget) {
             inSync_ = false;
             eof_ = false;
             packetsThisPass_ = 0;
-            lastPcr_ = -1; // the clock restarts with the file
+            lastPcr_ = -1; // the PCR starts over with the file; the clock goes on by count
             continue;
         }
         if (avail < 2 * ts::kPacketSize && !eof_) continue;
@@ -220,21 +241,30 @@ bool ReplayBackend::nextPacket(uint8_t* out, size_t& budget) {
     return false;
 }
 
-// Nanoseconds after tuning at which the packet is due: the time of the last PCR on the PCR
-// PID, the PCR distance added. A PCR that jumps back or far ahead (the loop point, a cut)
-// continues the clock from where it was.
+// Nanoseconds after tuning at which the packet is due. The PCR drives the clock: a packet
+// with a PCR on the PCR PID is due the PCR distance after the previous one. Between PCRs, and
+// where there are none or they jump (the loop point, a cut, gaps over a second), packets are
+// due by their count at the rate measured between the last good PCRs (416 kbit/s, a
+// one-segment service's rate, until one is measured), so no part of the file goes out in a
+// burst.
 int64_t ReplayBackend::dueOf(const uint8_t* p) {
+    clockNs_ += ts::kPacketSize * 8 * int64_t{1'000'000'000} / rate_;
+    if (sincePcr_ < 1'000'000) ++sincePcr_;
     const int64_t pcr = ts::pcrOf(p);
-    if (pcr < 0) return lastDueNs_;
+    if (pcr < 0) return clockNs_;
     const int pid = ts::pidOf(p);
     if (pcrPid_ < 0) pcrPid_ = pid;
-    if (pid != pcrPid_) return lastDueNs_;
-    if (lastPcr_ >= 0) {
-        const int64_t delta = pcr - lastPcr_;
-        if (delta > 0 && delta < 2 * ts::kPcrHz) lastDueNs_ += delta * 1000 / 27;
-    }
+    if (pid != pcrPid_) return clockNs_;
+    const int64_t delta = lastPcr_ >= 0 ? pcr - lastPcr_ : -1;
     lastPcr_ = pcr;
-    return lastDueNs_;
+    if (delta > 0 && delta <= kMaxPcrGap) {
+        const int64_t bps = sincePcr_ * ts::kPacketSize * 8 * ts::kPcrHz / delta;
+        if (bps >= kMinRate && bps <= kMaxRate) rate_ = bps;
+        clockNs_ = pcrNs_ + delta * 1000 / 27;
+    }
+    pcrNs_ = clockNs_;
+    sincePcr_ = 0;
+    return clockNs_;
 }
 
 bool ReplayBackend::read(uint8_t* chunk) {

@@ -1,7 +1,8 @@
 #pragma once
 // Recorded transport streams as a tuner: a folder of files named by physical channel
 // ("27.ts"). A scan finds the files and reads each one's SDT for the service name; streaming
-// paces the packets by their PCR and starts over at the end of the file.
+// paces the packets by their PCR (by packet count where the PCR is missing or jumps) and starts
+// over at the end of the file.
 //
 // Files are untrusted: garbage between packets is skipped by resynchronising on the next sync
 // byte, a cut-off last packet is dropped, and a file without packets streams nothing.
@@ -53,11 +54,14 @@ private:
     long packetsThisPass_ = 0;
     bool dead_ = false; // a whole pass gave no packet
 
-    // Pacing: stream time (ns since tune) of the last PCR and its value.
+    // Pacing (see dueOf): due time (ns since tune) of the last packet and of the last PCR,
+    // packets since that PCR, its value, and the rate that times packets between PCRs.
     std::chrono::steady_clock::time_point epoch_;
     int pcrPid_ = -1;
     int64_t lastPcr_ = -1;
-    int64_t lastDueNs_ = 0;
+    int64_t clockNs_ = 0, pcrNs_ = 0;
+    int64_t sincePcr_ = 0;
+    int64_t rate_ = 416000;
     uint8_t pending_[1128];
     int pendingCount_ = 0;
     int64_t pendingDueNs_ = 0;

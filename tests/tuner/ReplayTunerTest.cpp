@@ -4,6 +4,7 @@
 #include "tests/support/TestSupport.h"
 #include "tuner/AribText.h"
 #include "tuner/CTDMBDll.h"
+#include "tuner/SiTables.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -43,6 +44,55 @@ std::string readFor(CTDMBDll& t, double seconds) {
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
     }
+    return out;
+}
+
+// Arrival times (seconds since the start) of the chunks read for `seconds`.
+std::vector<double> arrivalsFor(CTDMBDll& t, double seconds, std::string* bytes) {
+    std::vector<double> at;
+    unsigned char buf[2256];
+    const auto t0 = std::chrono::steady_clock::now();
+    const auto end = t0 + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (t.GetTSStream(buf, 0)) {
+            at.push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            bytes->append(reinterpret_cast<char*>(buf), 1128);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    }
+    return at;
+}
+
+// A packet of the given PID with a section payload: pointer field, then `payload`, 0xFF after;
+// an adaptation field of stuffing first when `stuffing` > 0.
+std::string sectionPacket(uint16_t pid, bool unitStart, int pointer, const std::string& payload,
+                          int stuffing = 0) {
+    std::string p(188, '\xFF');
+    p[0] = 0x47;
+    p[1] = static_cast<char>((unitStart ? 0x40 : 0) | pid >> 8);
+    p[2] = static_cast<char>(pid & 0xFF);
+    p[3] = static_cast<char>(stuffing > 0 ? 0x30 : 0x10);
+    size_t at = 4;
+    if (stuffing > 0) {
+        p[4] = static_cast<char>(stuffing - 1);
+        if (stuffing > 1) p[5] = 0;
+        at += stuffing;
+    }
+    if (unitStart) p[at++] = static_cast<char>(pointer);
+    p.replace(at, payload.size(), payload);
+    return p;
+}
+
+std::string nullPackets(int n) {
+    std::string p(188, '\xFF');
+    p[0] = 0x47;
+    p[1] = 0x1F;
+    p[2] = '\xFF';
+    p[3] = 0x10;
+    std::string out;
+    for (int k = 0; k < n; ++k) out += p;
     return out;
 }
 
@@ -176,4 +226,84 @@ TEST_F(ReplayTuner, CorruptAndCutOffFilesResyncWithoutStalling) {
     EXPECT_FALSE(t.SetChannel(13, 13, 1, 0.0f));
     unsigned char buf[2256];
     EXPECT_EQ(t.GetTSStream(buf, 0), 0);
+}
+
+TEST_F(ReplayTuner, StreamsWithoutAUsablePcrArePacedAtAOneSegmentRate) {
+    // One second of a station: with its PCR packets blanked out, and with PCRs 5 s apart.
+    const std::string file = tunertest::simulatedStream(7, 14, 1.0, 0);
+    std::string noPcr = file, farPcr = file;
+    int64_t k = 0;
+    for (size_t i = 0; i < file.size(); i += 188) {
+        const auto* p = reinterpret_cast<const uint8_t*>(&file[i]);
+        if (!((p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10))) continue;
+        noPcr.replace(i, 188, nullPackets(1));
+        const int64_t base = 900000 + 450000 * k++;
+        farPcr[i + 6] = static_cast<char>(base >> 25);
+        farPcr[i + 7] = static_cast<char>(base >> 17);
+        farPcr[i + 8] = static_cast<char>(base >> 9);
+        farPcr[i + 9] = static_cast<char>(base >> 1);
+        farPcr[i + 10] = static_cast<char>((base & 1) << 7 | 0x7E);
+        farPcr[i + 11] = 0;
+    }
+    ASSERT_GT(k, 20);
+    for (const std::string* variant : {&noPcr, &farPcr}) {
+        put(27, *variant);
+        CTDMBDll t;
+        ASSERT_TRUE(t.Open(nullptr));
+        ASSERT_TRUE(t.SetChannel(14, 14, 1, 0.0f));
+        std::string got;
+        const std::vector<double> at = arrivalsFor(t, 2.0, &got);
+        EXPECT_TRUE(allAligned(got));
+        // 416 kbit/s is 46 chunks a second: about 92 in 2 s (file looped once), none early,
+        // and never more than a few in any quarter second, the loop included.
+        EXPECT_LE(at.size(), 96u);
+        EXPECT_GE(at.size(), 55u);
+        size_t burst = 0;
+        for (size_t i = 0, j = 0; i < at.size(); ++i) {
+            while (at[i] - at[j] > 0.25) ++j;
+            burst = std::max(burst, i - j + 1);
+        }
+        EXPECT_LE(burst, 16u) << (variant == &noPcr ? "no PCR" : "PCR 5 s apart");
+    }
+}
+
+TEST_F(ReplayTuner, SdtNamesComeOnlyFromWholeSectionsWithAGoodCrc) {
+    veltra::ServiceInfo service;
+    service.name = utf8ToUtf16("テスト放送ワンセグ");
+    service.provider = utf8ToUtf16("テスト放送");
+    const std::vector<uint8_t> sdtBytes = veltra::buildSdt(service);
+    const std::string sdt(sdtBytes.begin(), sdtBytes.end());
+    ASSERT_GT(sdt.size(), 40u);
+    // The SDT's last bytes share a packet with the start of the next section (another
+    // table on the PID), as a multiplexer packs them.
+    const size_t first = 30;
+    const std::string other = std::string("\x46\xF0\x05\x00\x01\xC1\x00\x00", 8);
+    std::string file = nullPackets(3);
+    file += sectionPacket(0x11, true, 0, sdt.substr(0, first), 183 - first);
+    file +=
+        sectionPacket(0x11, true, static_cast<int>(sdt.size() - first), sdt.substr(first) + other);
+    file += nullPackets(3);
+    put(27, file);
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanSingleChannel(14);
+    EXPECT_EQ(t.channelInfo[14].found, 1);
+    EXPECT_EQ(std::u16string(t.channelInfo[14].name), service.name);
+    EXPECT_EQ(t.slotPair[14].serviceId, service.serviceId);
+
+    // A damaged SDT is passed over; the next good one names the station.
+    std::string stream = tunertest::simulatedStream(7, 14, 2.5, 0);
+    size_t sdtAt = std::string::npos;
+    for (size_t i = 0; i < stream.size(); i += 188)
+        if ((stream[i + 1] & 0x5F) == 0x40 && stream[i + 2] == 0x11) {
+            sdtAt = i;
+            break;
+        }
+    ASSERT_NE(sdtAt, std::string::npos);
+    const size_t length =
+        3 + ((stream[sdtAt + 6] & 0x0F) << 8 | static_cast<uint8_t>(stream[sdtAt + 7]));
+    stream[sdtAt + 5 + length - 6] ^= 0x11; // inside the service name
+    put(27, stream);
+    t.ScanSingleChannel(14);
+    EXPECT_EQ(std::u16string(t.channelInfo[14].name), utf8ToUtf16("ＮＨＫ総合"));
 }
