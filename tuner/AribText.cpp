@@ -137,11 +137,14 @@ char16_t charOfJis(uint16_t code) {
     return tables().toChar[(row - 0x21) * 94 + (cell - 0x21)];
 }
 
-std::string encodeArib(const std::u16string& text) {
+std::string encodeArib(const std::u16string& text, size_t maxBytes) {
     std::string out;
     enum { Kanji, Alnum } gl = Kanji;
     enum { Hira, Kata, Other } gr = Hira;
+    size_t whole = 0; // bytes of the characters encoded so far
     for (size_t i = 0; i < text.size(); ++i) {
+        if (out.size() > maxBytes) break;
+        whole = out.size();
         const char16_t c = text[i];
         const char16_t next = i + 1 < text.size() ? text[i + 1] : 0;
         if (isHiragana(c)) {
@@ -181,6 +184,8 @@ std::string encodeArib(const std::u16string& text) {
             out += static_cast<char>(code & 0xFF);
         }
     }
+    // The last character (with the shift codes before it) did not fit: it goes whole.
+    if (out.size() > maxBytes) out.resize(whole);
     return out;
 }
 

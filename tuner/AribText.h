@@ -6,13 +6,16 @@
 // hiragana in GR, katakana in GR after LS3R (or SS3 for a single one), alphanumerics after LS1,
 // everything else JIS X 0208 through the kanji set. Private-use code points U+E000 ... stand
 // for the ARIB extension symbols (rows 85/86 and 90-94), as the player's decoders map them.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace veltra {
 
 // UTF-16 text to ARIB 8-bit bytes. Characters without a code become a full-width space.
-std::string encodeArib(const std::u16string& text);
+// Stops before the first character that would make it longer than maxBytes, so a cut never
+// falls inside a character or a shift sequence.
+std::string encodeArib(const std::u16string& text, size_t maxBytes = SIZE_MAX);
 
 // ARIB 8-bit bytes to UTF-16 (kanji set, alphanumerics, hiragana, katakana, their GR and
 // single-shift forms, the common designations). Full-width letters stay full-width; extension

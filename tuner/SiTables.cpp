@@ -62,8 +62,8 @@ std::vector<uint8_t> buildPmt(const ServiceInfo& s) {
 }
 
 std::vector<uint8_t> buildSdt(const ServiceInfo& s) {
-    const std::string provider = encodeArib(s.provider).substr(0, 64);
-    const std::string name = encodeArib(s.name).substr(0, 64);
+    const std::string provider = encodeArib(s.provider, 64);
+    const std::string name = encodeArib(s.name, 64);
     std::vector<uint8_t> v = {0x42, 0, 0};
     put16(v, s.transportStreamId);
     v.insert(v.end(), {0xC1, 0x00, 0x00});
@@ -116,8 +116,8 @@ std::vector<uint8_t> buildEit(const ServiceInfo& s, int section, int lastSection
     const size_t loopAt = v.size();
     put16(v, 0);
 
-    const std::string title = encodeArib(p.title).substr(0, 96);
-    const std::string text = encodeArib(p.text).substr(0, 150);
+    const std::string title = encodeArib(p.title, 96);
+    const std::string text = encodeArib(p.text, 150);
     std::vector<uint8_t> d1 = {0x4D, 0, 'j', 'p', 'n', static_cast<uint8_t>(title.size())};
     d1.insert(d1.end(), title.begin(), title.end());
     d1.push_back(static_cast<uint8_t>(text.size()));
