@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -97,9 +98,18 @@ bool SharedMemoryLink::closedFlag() const {
 // in the link; a slot whose file exists but whose lock is free belongs to a party that died.
 // A slot without a presence file was filled by someone not using this class (the renderer
 // speaks the protocol with its own code): trust it.
+// The file is named after a hash of the area's POSIX name (which carries the user and install
+// scope), so that a 259-character link name with a ten-digit id still fits in NAME_MAX.
 std::string SharedMemoryLink::presencePath(int slot, uint32_t id) const {
-    return paths::runtimeFolder() + paths::posixName(mapName(name_)) +
-           (slot == 0 ? ".server." : ".client.") + std::to_string(id);
+    uint64_t h = 14695981039346656037ull; // FNV-1a, 64 bits: collisions are out of reach
+    for (unsigned char c : paths::posixName(mapName(name_))) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    char file[64];
+    std::snprintf(file, sizeof file, "/link-%016llx.%s.%u", static_cast<unsigned long long>(h),
+                  slot == 0 ? "server" : "client", static_cast<unsigned>(id));
+    return paths::runtimeFolder() + file;
 }
 
 bool SharedMemoryLink::slotAlive(int slot, uint32_t id) const {
@@ -168,6 +178,9 @@ bool SharedMemoryLink::openImpl(bool /*inherit: named objects are never inherite
     }
     const size_t areaSize = dataSize_ + kHeaderSize;
     bool created = false;
+    // Areas are created and sized only under the setup lock we hold, so one too small for the
+    // header is what a creator killed between the two steps left; it would block every create.
+    SharedMemory::removeIfSmaller(mapName(name_), kHeaderSize);
     area_ = SharedMemory::open(mapName(name_), 0);
     if (area_ && area_->size() < kHeaderSize) area_.reset();
     if (area_) {
@@ -293,7 +306,9 @@ long SharedMemoryLink::receive(void* out, size_t capacity, int timeoutMs) {
 }
 
 void SharedMemoryLink::close() {
-    if (ownClosed_) return;
+    // A player link does nothing while the player's shared flag is set (some player link has
+    // closed already); any link closed once stays closed.
+    if (closedFlag()) return;
     ownClosed_ = true;
     if (partyId_ == kPlayerPartyId) s_playerClosed.store(true);
     NamedEvent* own = server_ ? serverEvent_.get() : clientEvent_.get();

@@ -74,7 +74,9 @@ public:
     long receive(void* out, size_t capacity, int timeoutMs);
 
     // Sets this side's event so that a waiting reader wakes, and stops further sends of this
-    // link (for the player: of every player link, until one is opened again).
+    // link (for the player: of every player link, until one is opened again). Does nothing when
+    // the closed flag is already set: for a player link, the shared one (some player link has
+    // closed since the last open), and for any link its own.
     void close();
 
     // close(), withdraws this side's id from the header and releases every object; the last

@@ -80,4 +80,14 @@ void SharedMemory::unlink(const std::string& name) {
     shm_unlink(paths::posixName(name).c_str());
 }
 
+bool SharedMemory::removeIfSmaller(const std::string& name, size_t minSize) {
+    const std::string posix = paths::posixName(name);
+    int fd = shm_open(posix.c_str(), O_RDONLY | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool small = fstat(fd, &st) == 0 && static_cast<size_t>(st.st_size) < minSize;
+    ::close(fd);
+    return small && shm_unlink(posix.c_str()) == 0;
+}
+
 } // namespace kobal

@@ -24,6 +24,11 @@ public:
     // True when a mapping of that name exists.
     static bool exists(const std::string& name);
     static void unlink(const std::string& name);
+    // Removes the mapping of that name when it is smaller than minSize bytes; true when it did.
+    // Creating and sizing a mapping are two steps, so a creator killed between them leaves an
+    // empty name that blocks every later create. Call this only under the lock that serialises
+    // the creation of that name: a small mapping is then certainly such a leftover.
+    static bool removeIfSmaller(const std::string& name, size_t minSize);
 
 private:
     SharedMemory() = default;

@@ -50,6 +50,9 @@ bool RendererLink::open() {
     SetupLock setup;
     if (!setup.ok()) return false;
     const std::string mapName = "FILEMAP_" + name_;
+    // Created and sized only under the setup lock: an area too small for the header was left by
+    // a creator killed in between, and would make every create fail.
+    SharedMemory::removeIfSmaller(mapName, 8);
     map_ = SharedMemory::open(mapName, dataSize_ + 8);
     server_ = false;
     if (!map_) {

@@ -2,6 +2,7 @@
 // happens when a party is killed outright.
 #include "engine/SharedMemoryLink.h"
 #include "platform/NamedObjects.h"
+#include "platform/Paths.h"
 #include "platform/SharedMemory.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,6 +14,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -226,6 +228,23 @@ TEST(SharedMemoryLink, SilentReaderCostsOneSecondPerWaitingSendYetEachMessageLan
     EXPECT_EQ(areaText("silent"), "third");
 }
 
+TEST(SharedMemoryLink, SilentReaderInAnotherProcessCostsOneSecondPerWaitingSendYetEachLands) {
+    auto writer = SharedMemoryLink::open("silent-peer", kSize, false);
+    Peer reader("silent-peer", 7, "hold"); // connects, then never takes a message
+    EXPECT_EQ(reader.line(), "opened client");
+    ASSERT_TRUE(connectWithin(*writer));
+    EXPECT_EQ(reader.line(), "connected");
+    for (const char* text : {"first", "second"}) {
+        const auto t0 = Clock::now();
+        EXPECT_TRUE(sendText(*writer, text, true)) << text;
+        // The protocol's 1000 ms wait for the reader, not a speed target: the range is wide.
+        const long ms = msSince(t0);
+        EXPECT_GE(ms, 800) << text;
+        EXPECT_LE(ms, 3000) << text;
+        EXPECT_EQ(areaText("silent-peer"), text);
+    }
+}
+
 TEST(SharedMemoryLink, LongMessagesAreCutToTheDataArea) {
     auto writer = SharedMemoryLink::open("cut", kSize, false);
     auto reader = SharedMemoryLink::open("cut", kSize, false, 5);
@@ -272,6 +291,28 @@ TEST(SharedMemoryLink, CloseWakesTheReaderAndStopsEveryPlayerLinkUntilTheNextOpe
     EXPECT_FALSE(SharedMemoryLink::playerClosed());
     EXPECT_TRUE(sendText(*other, "again", false)) << "a successful open clears the flag";
     EXPECT_FALSE(sendText(*writer, "late", false)) << "a closed link stays closed";
+}
+
+TEST(SharedMemoryLink, ClosingAPlayerLinkWhileThePlayerFlagIsSetDoesNothing) {
+    auto closed = SharedMemoryLink::open("flag-a", kSize, false);
+    auto closedReader = SharedMemoryLink::open("flag-a", kSize, false, 5);
+    auto other = SharedMemoryLink::open("flag-b", kSize, false);
+    auto otherReader = SharedMemoryLink::open("flag-b", kSize, false, 5);
+    ASSERT_TRUE(closed->connect());
+    ASSERT_TRUE(other->connect());
+    ASSERT_TRUE(otherReader->connect());
+    closed->close();
+    ASSERT_TRUE(SharedMemoryLink::playerClosed());
+
+    other->close(); // the flag is already set: no wake-up, and the link is left as it was
+    char buf[kSize];
+    EXPECT_EQ(otherReader->receive(buf, sizeof buf, 200), 0) << "no wake-up was sent";
+    auto fresh = SharedMemoryLink::open("flag-c", kSize, false);
+    EXPECT_FALSE(SharedMemoryLink::playerClosed());
+    EXPECT_TRUE(sendText(*other, "still open", false));
+    EXPECT_GT(otherReader->receive(buf, sizeof buf, 1000), 0);
+    EXPECT_STREQ(buf, "still open");
+    EXPECT_FALSE(sendText(*closed, "late", false)) << "the link that closed stays closed";
 }
 
 TEST(SharedMemoryLink, LastPartyToLeaveRemovesTheNames) {
@@ -342,6 +383,51 @@ TEST(SharedMemoryLink, SurvivorSeesAKilledPeerGoneAndReconnectsToTheNextOne) {
     EXPECT_EQ(next.line(), "connected");
     EXPECT_TRUE(sendText(*link, "hi", false));
     EXPECT_EQ(next.line(), "msg hi");
+    EXPECT_EQ(next.finish(), 0);
+}
+
+TEST(SharedMemoryLink, EmptyAreaLeftByACreatorKilledBeforeSizingItIsReplaced) {
+    // What a creator killed between creating the area and sizing it leaves behind.
+    const std::string posix = paths::posixName("FILEMAP_unsized");
+    const int fd = shm_open(posix.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+
+    auto link = SharedMemoryLink::open("unsized", kSize, false);
+    EXPECT_TRUE(link->isServer());
+    EXPECT_EQ(link->serverIdInHeader(), 2u);
+    Peer reader("unsized", 7, "read", 1);
+    EXPECT_EQ(reader.line(), "opened client");
+    ASSERT_TRUE(connectWithin(*link));
+    EXPECT_TRUE(sendText(*link, "sized", false));
+    EXPECT_EQ(reader.line(), "connected");
+    EXPECT_EQ(reader.line(), "msg sized");
+    EXPECT_EQ(reader.finish(), 0);
+}
+
+TEST(SharedMemoryLink, KilledPeerOfALinkWithTheLongestNameIsWithdrawn) {
+    // 259 characters and a ten-digit party id: the longest names a party can bring.
+    const std::string name(SharedMemoryLink::kMaxNameLength, 'L');
+    const int bigId = 2000000000;
+    auto link = SharedMemoryLink::open(name, kSize, false);
+    ASSERT_TRUE(link->isServer());
+    {
+        Peer peer(name, bigId, "hold");
+        EXPECT_EQ(peer.line(), "opened client");
+        ASSERT_TRUE(connectWithin(*link));
+        EXPECT_EQ(link->clientIdInHeader(), static_cast<uint32_t>(bigId));
+        EXPECT_EQ(peer.line(), "connected");
+        peer.kill();
+    }
+    EXPECT_FALSE(link->connect()) << "a dead party's id is withdrawn";
+    EXPECT_EQ(link->clientIdInHeader(), 0u);
+
+    Peer next(name, bigId - 1, "read", 1);
+    EXPECT_EQ(next.line(), "opened client");
+    ASSERT_TRUE(connectWithin(*link));
+    EXPECT_TRUE(sendText(*link, "long", false));
+    EXPECT_EQ(next.line(), "connected");
+    EXPECT_EQ(next.line(), "msg long");
     EXPECT_EQ(next.finish(), 0);
 }
 

@@ -1,13 +1,16 @@
 // Named and unnamed kernel objects: signalling semantics, time-outs, wait sets, and locks
 // whose holder is killed.
 #include "platform/NamedObjects.h"
+#include "platform/Paths.h"
 #include "platform/SharedMemory.h"
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -295,6 +298,24 @@ TEST(SharedMemory, CreateOpenAndSizes) {
     SharedMemory::unlink("shm-a");
     EXPECT_FALSE(SharedMemory::exists("shm-a"));
     EXPECT_EQ(std::memcmp(b->data() + 100, "abc", 3), 0) << "mappings outlive the name";
+}
+
+TEST(SharedMemory, OnlyAnUnsizedLeftoverIsRemovedAsStale) {
+    // A creator killed between creating and sizing leaves a name of size 0.
+    const std::string posix = paths::posixName("shm-unsized");
+    const int fd = shm_open(posix.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_EQ(SharedMemory::create("shm-unsized", 64), nullptr) << "the leftover blocks creation";
+    EXPECT_TRUE(SharedMemory::removeIfSmaller("shm-unsized", 8));
+    auto fresh = SharedMemory::create("shm-unsized", 64);
+    ASSERT_NE(fresh, nullptr);
+
+    // A sized mapping in use is never taken for a leftover, nor is a missing name.
+    EXPECT_FALSE(SharedMemory::removeIfSmaller("shm-unsized", 8));
+    EXPECT_TRUE(SharedMemory::exists("shm-unsized"));
+    SharedMemory::unlink("shm-unsized");
+    EXPECT_FALSE(SharedMemory::removeIfSmaller("shm-unsized", 8));
 }
 
 } // namespace
