@@ -362,7 +362,9 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
             h.waiters.erase(std::find(h.waiters.begin(), h.waiters.end(), w));
         }
     } unregister{h, &self};
-    // Cross-process signals do not reach the hub; look again at least this often.
+    // Cross-process signals do not reach the hub; look again at least this often. The cap
+    // bounds how late a signal from another process (the renderer's events) is seen.
+    constexpr auto kMaxPoll = std::chrono::milliseconds(8);
     auto poll = std::chrono::milliseconds(1);
     for (;;) {
         {
@@ -378,7 +380,7 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
         if (!noLimit) until = std::min(until, deadline);
         std::unique_lock<std::mutex> lock(h.m);
         self.cv.wait_until(lock, until, [&] { return self.woken; });
-        poll = std::min(poll * 2, std::chrono::milliseconds(20));
+        poll = std::min(poll * 2, kMaxPoll);
     }
 }
 

@@ -69,8 +69,15 @@ std::string installFolder() {
         if (cfg.empty()) cfg = homeFolder() + "/.config";
         dir = cfg + "/kobal";
     }
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    // Every process must spell the same folder the same way: the object names hash it, so a
+    // relative or symlinked KOBAL_HOME would otherwise split one installation in two.
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(dir, ec);
+    if (!ec) dir = abs.string();
     makeFolders(dir);
+    std::filesystem::path canon = std::filesystem::weakly_canonical(dir, ec);
+    if (!ec) dir = canon.string();
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     return dir;
 }
 

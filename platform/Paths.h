@@ -1,6 +1,7 @@
 #pragma once
 // Where the player's files live.
-//  installFolder(): $KOBAL_HOME, else $XDG_CONFIG_HOME/kobal, else ~/.config/kobal (created).
+//  installFolder(): $KOBAL_HOME, else $XDG_CONFIG_HOME/kobal, else ~/.config/kobal (created;
+//                   returned absolute with symlinks resolved).
 //  runtimeFolder(): $KOBAL_RUNTIME_DIR, else $XDG_RUNTIME_DIR/kobal, else /tmp/kobal-<uid>
 //                   (created, mode 0700): local sockets and lock files.
 //  programFolder(): folder of the running executable (kobal_timer, kobal_update live beside it).

@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -41,14 +42,23 @@ std::vector<std::string> readLines(const std::string& file) {
     std::vector<std::string> lines;
     std::ifstream in(file, std::ios::binary);
     if (!in) return lines;
-    // Settings files are small; a huge or garbage file is read only up to a bound.
+    // Settings files are small; a huge or garbage file is read only up to a bound, counted in
+    // bytes so that one endless line cannot get past it.
     constexpr size_t kMaxBytes = 16u << 20;
-    size_t total = 0;
-    std::string line;
-    while (total < kMaxBytes && std::getline(in, line)) {
-        total += line.size() + 1;
+    std::string bytes;
+    char buf[64 * 1024];
+    while (bytes.size() < kMaxBytes && in) {
+        in.read(buf, static_cast<std::streamsize>(std::min(sizeof buf, kMaxBytes - bytes.size())));
+        bytes.append(buf, static_cast<size_t>(in.gcount()));
+    }
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
+        lines.push_back(std::move(line));
+        start = end + 1;
     }
     // A UTF-8 byte-order mark on the first line is not part of the first name.
     if (!lines.empty() && lines[0].rfind("\xEF\xBB\xBF", 0) == 0) lines[0].erase(0, 3);

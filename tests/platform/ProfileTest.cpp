@@ -5,8 +5,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using kobal::Profile;
 using kobal::test::readFile;
@@ -106,6 +110,47 @@ TEST(Profile, CorruptOrBinaryFilesNeverCrash) {
     }
 }
 
+namespace {
+// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:", ...), -1 when missing.
+long statusKiB(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
+    return -1;
+}
+} // namespace
+
+TEST(Profile, OneEndlessLineIsReadOnlyUpToTheBound) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit and AddressSanitizer's shadow memory do not mix";
+#else
+    // A valid head, then 1 GiB without a line break (sparse, so it costs no disk).
+    const std::string f = iniPath("endless.ini");
+    ASSERT_TRUE(writeFile(f, "[SETUP]\nVOLUME_POS=321\n"));
+    ASSERT_EQ(truncate(f.c_str(), off_t(1) << 30), 0);
+
+    // Read in a child, where the memory the read took can be measured on its own; its address
+    // space is limited so that an unbounded read cannot take the machine's memory.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const long vmKiB = statusKiB("VmSize:");
+        const rlim_t limit = rlim_t(vmKiB) * 1024 + (rlim_t(384) << 20);
+        const rlimit rl{limit, limit};
+        if (vmKiB <= 0 || setrlimit(RLIMIT_AS, &rl) != 0) _exit(3);
+        const long before = statusKiB("VmRSS:");
+        if (Profile::getInt(f, "SETUP", "VOLUME_POS", 0) != 321) _exit(4);
+        // The 16 MiB bound and a few copies of it; reading the whole line takes hundreds.
+        _exit(statusKiB("VmHWM:") - before < 96 * 1024 ? 0 : 5);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the read died (signal " << WTERMSIG(status) << ")";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no limit, 4: wrong value, 5: read past the bound";
+#endif
+}
+
 TEST(Registry, FirstStartWritesTheInstallValues) {
     EXPECT_FALSE(kobal::Registry::read("install_Dir"));
     kobal::Registry::ensureInstalled();
@@ -147,4 +192,49 @@ TEST(Paths, FoldersFollowTheEnvironmentAndObjectNamesDoNotCollide) {
     const std::string b = kobal::paths::posixName("{BD8438A5-FE8F-4e26-9718-AD19887A24D9}");
     setenv("KOBAL_HOME", home.c_str(), 1);
     EXPECT_NE(a, b);
+}
+
+// Changes the working folder for one scope.
+struct InFolder {
+    explicit InFolder(const std::string& dir) : back(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~InFolder() { std::filesystem::current_path(back); }
+    std::filesystem::path back;
+};
+
+TEST(Paths, RelativeOrSymlinkedHomeNamesTheSameObjects) {
+    const std::string home = kobal::test::homeDir();
+    const std::string real = kobal::test::makeTempDir("realhome");
+    const std::string link = home + "/linkhome";
+    std::filesystem::create_directory_symlink(real, link);
+    struct Seen {
+        std::string folder, object;
+    };
+    auto seenWith = [](const std::string& value) {
+        setenv("KOBAL_HOME", value.c_str(), 1);
+        return Seen{kobal::paths::installFolder(), kobal::paths::posixName("VERSION_EVENT")};
+    };
+    const Seen direct = seenWith(real);
+    const Seen viaLink = seenWith(link + "/");
+    Seen relative, relativeLink, sameSpellingElsewhere;
+    {
+        InFolder in(home);
+        relative = seenWith(std::filesystem::path(real).filename().string());
+        relativeLink = seenWith("./linkhome");
+    }
+    {
+        InFolder in(real);
+        sameSpellingElsewhere = seenWith("./linkhome");
+    }
+    setenv("KOBAL_HOME", home.c_str(), 1);
+
+    EXPECT_EQ(direct.folder, real);
+    for (const Seen& s : {viaLink, relative, relativeLink}) {
+        EXPECT_EQ(s.folder, real);
+        EXPECT_EQ(s.object, direct.object);
+    }
+    // The same relative spelling from another working folder is another folder.
+    EXPECT_EQ(sameSpellingElsewhere.folder, real + "/linkhome");
+    EXPECT_NE(sameSpellingElsewhere.object, direct.object);
 }
