@@ -1,5 +1,7 @@
 #include "FileSource.h"
 
+#include "VideoDecoder.h"
+
 #include <pthread.h>
 #include <sys/stat.h>
 
@@ -10,7 +12,8 @@ extern "C" {
 namespace kobal::render {
 
 namespace {
-constexpr size_t kQueueBytes = 4u << 20; // read ahead at most this much
+constexpr size_t kQueueBytes = 4u << 20;       // read ahead at most this much
+constexpr int64_t kMaxSeekLeadUs = 48'000'000; // longest group of pictures a seek looks back over
 } // namespace
 
 FileSource::FileSource(PacketQueue& queue) : queue_(queue) {}
@@ -75,8 +78,7 @@ void FileSource::run() {
             std::unique_lock<std::mutex> lk(m_);
             if (seekRequested_) {
                 seekRequested_ = false;
-                // Land on the key picture at or before the target.
-                av_seek_frame(oc_, -1, startUs_ + seekTarget_, AVSEEK_FLAG_BACKWARD);
+                seekBeforeKey(seekTarget_, pkt);
                 queue_.clear();
                 atEnd = false;
                 seekDone_ = true;
@@ -116,6 +118,38 @@ void FileSource::run() {
         av_packet_unref(pkt);
     }
     av_packet_free(&pkt);
+}
+
+void FileSource::seekBeforeKey(int64_t targetUs, AVPacket* pkt) {
+    // A transport stream has no index, and a timestamp seek lands on any packet: the decoder
+    // would then wait for the IDR picture after the target, up to a group of pictures late.
+    // Go back far enough that an IDR picture lies between the landing point and the target;
+    // the presenter drops what comes before the target.
+    int64_t lead = 3'000'000;
+    for (;;) {
+        const int64_t at = std::max<int64_t>(0, targetUs - lead);
+        av_seek_frame(oc_, -1, startUs_ + at, AVSEEK_FLAG_BACKWARD);
+        if (videoIndex_ < 0 || at == 0 || lead >= kMaxSeekLeadUs) return;
+        // Look for the first IDR picture after the landing point.
+        bool keyBefore = false, decided = false;
+        for (int n = 0; n < 100'000 && !decided; ++n) {
+            if (av_read_frame(oc_, pkt) < 0) break;
+            if (pkt->stream_index == videoIndex_ && pkt->pts != AV_NOPTS_VALUE) {
+                const int64_t us = av_rescale_q(pkt->pts, oc_->streams[videoIndex_]->time_base,
+                                                AVRational{1, 1'000'000}) -
+                                   startUs_;
+                if (us <= targetUs && containsIdr(pkt->data, size_t(pkt->size)))
+                    keyBefore = decided = true;
+                if (us > targetUs) decided = true;
+            }
+            av_packet_unref(pkt);
+        }
+        if (keyBefore) {
+            av_seek_frame(oc_, -1, startUs_ + at, AVSEEK_FLAG_BACKWARD);
+            return;
+        }
+        lead *= 2;
+    }
 }
 
 void FileSource::shutdown() {

@@ -13,6 +13,7 @@
 #include <thread>
 
 struct AVFormatContext;
+struct AVPacket;
 
 namespace kobal::render {
 
@@ -36,6 +37,7 @@ public:
 
 private:
     void run();
+    void seekBeforeKey(int64_t targetUs, AVPacket* pkt);
     PacketQueue& queue_;
     AVFormatContext* oc_ = nullptr;
     int videoIndex_ = -1, audioIndex_ = -1;

@@ -13,6 +13,8 @@
 namespace kobal::render {
 
 namespace {
+constexpr int64_t kVideoFrameUs = 66'667; // 15 pictures a second until the stream shows its own
+
 uint32_t wordAt(const uint8_t* d, size_t i) {
     uint32_t v;
     std::memcpy(&v, d + i * 4, 4);
@@ -40,6 +42,18 @@ void appendUtf16(std::vector<uint8_t>& out, const std::string& s) {
             put(uint16_t(c));
         }
     }
+}
+// Where parameter sets go in an access unit: after its leading delimiter NAL unit, as an
+// access unit must start with the delimiter; 0 when it has none.
+size_t afterLeadingDelimiter(const uint8_t* d, size_t n) {
+    size_t i = 0;
+    while (i < n && d[i] == 0) ++i;
+    if (i < 2 || i + 1 >= n || d[i] != 1 || (d[i + 1] & 0x1F) != 9) return 0;
+    for (size_t k = i + 2; k + 2 < n; ++k) {
+        if (d[k] == 0 && d[k + 1] == 0 && d[k + 2] == 1)
+            return k > i + 2 && d[k - 1] == 0 ? k - 1 : k;
+    }
+    return n;
 }
 } // namespace
 
@@ -113,6 +127,7 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
     const size_t size = recordSize(type);
     if (size == 0 || size > n) {
         ++dropped_;
+        if (type == kVideoFrame) videoGap_ = true;
         return;
     }
     const uint32_t length = wordAt(d, 1);
@@ -139,26 +154,44 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
     case kAudioFrame: {
         const bool video = type == kVideoFrame;
         const size_t max = video ? kVideoPayloadMax : kAudioPayloadMax;
-        if (length == 0 || length > max) {
-            ++dropped_; // longer than its record: the sender lost it already
-            return;
-        }
         FrameHeader h;
         std::memcpy(&h, d, sizeof h);
+        if (length == 0 || length > max) {
+            ++dropped_; // longer than its record: the sender lost it already
+            if (video) {
+                // Its time still tells the timeline the spacing of the pictures around it.
+                timeline_.map(StreamTimeline::Video, h.timestamp(), kVideoFrameUs);
+                videoGap_ = true;
+            }
+            return;
+        }
         const uint8_t* payload = d + kFrameHeaderSize;
         MediaPacket p;
         p.kind = video ? MediaPacket::Video : MediaPacket::Audio;
         p.arrivalMs = steadyMs();
         p.ptsUs = timeline_.map(video ? StreamTimeline::Video : StreamTimeline::Audio,
-                                h.timestamp(), video ? 66'667 : audioFrameUs_);
+                                h.timestamp(), video ? kVideoFrameUs : audioFrameUs_);
+        if (video) {
+            // The record carries the time of the access unit after it: step back by one.
+            const int64_t step = timeline_.frameStepUs(StreamTimeline::Video);
+            p.ptsUs -= step > 0 ? step : kVideoFrameUs;
+            if (lastVideoUs_ != INT64_MIN && p.ptsUs <= lastVideoUs_) p.ptsUs = lastVideoUs_ + 1;
+            lastVideoUs_ = p.ptsUs;
+            p.afterGap = videoGap_;
+            videoGap_ = false;
+        }
         p.key = video && containsIdr(payload, length);
         if (p.key && !videoConfig_.empty() && !containsNal(payload, length, 7)) {
             // An IDR picture without parameter sets (the stream only announced them): give
-            // the decoder and the recording the announced SPS and PPS.
+            // the decoder and the recording the announced SPS and PPS, after the delimiter.
+            const size_t at = afterLeadingDelimiter(payload, length);
             p.data.reserve(videoConfig_.size() + length);
-            p.data.assign(videoConfig_.begin(), videoConfig_.end());
+            p.data.assign(payload, payload + at);
+            p.data.insert(p.data.end(), videoConfig_.begin(), videoConfig_.end());
+            p.data.insert(p.data.end(), payload + at, payload + length);
+        } else {
+            p.data.assign(payload, payload + length);
         }
-        p.data.insert(p.data.end(), payload, payload + length);
         {
             std::lock_guard<std::mutex> lk(recLock_);
             if (recorder_.active()) recorder_.write(p);

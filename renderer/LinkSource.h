@@ -8,9 +8,12 @@
 //
 // Records: config blocks are kept (they open the decoders and the recorder), frames get a
 // continuous time (StreamTimeline) and go to the queue and, while recording, to the
-// recorder; 0x108 starts or stops the recording into the file named under
-// [RECControl] FileName of config.ini; 0x109 picks the main or sub programme of dual mono.
-// Anything that does not fit its record is dropped.
+// recorder. The sender cuts an access unit only when the next one's delimiter arrives, by
+// which time the record carries the next unit's time: a picture's own time is one record
+// step earlier. Anything that does not fit its record is dropped; a dropped video record
+// marks the next one as following a gap, so decoding waits for an IDR picture. 0x108 starts
+// or stops the recording into the file named under [RECControl] FileName of config.ini;
+// 0x109 picks the main or sub programme of dual mono.
 #include "PacketQueue.h"
 #include "RendererHost.h"
 #include "RendererLink.h"
@@ -73,6 +76,8 @@ private:
     StreamTimeline timeline_;
     std::vector<uint8_t> videoConfig_, audioConfig_;
     int64_t audioFrameUs_ = 21'333;
+    int64_t lastVideoUs_ = INT64_MIN;
+    bool videoGap_ = false; // a video record was dropped since the last one queued
     mutable std::mutex recLock_;
     TsRecorder recorder_;
     std::atomic<size_t> records_{0}, dropped_{0};

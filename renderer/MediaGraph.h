@@ -15,6 +15,9 @@
 
 #include <QImage>
 #include <QPointer>
+#include <array>
+#include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -93,7 +96,7 @@ private:
     std::unique_ptr<Presenter> presenter_;
     QPointer<VideoWindow> window_;
     bool live_ = false;
-    State state_ = Stopped;
+    std::atomic<State> state_{Stopped}; // read from any thread
     long volume_ = 0;
     std::atomic<int> audioMode_{0};
 

@@ -44,6 +44,7 @@ struct MediaPacket {
     enum Kind : uint8_t { Video = 0, Audio = 1, EndOfStream = 2 };
     Kind kind = Video;
     bool key = false;      // video: holds an IDR picture
+    bool afterGap = false; // video: one or more units before this one were lost
     int64_t ptsUs = 0;     // presentation time in microseconds on the source's timeline
     int64_t arrivalMs = 0; // steady clock when the source produced it
     std::vector<uint8_t> data;

@@ -20,7 +20,7 @@ int64_t steadyUs() {
 }
 
 namespace {
-// Spilled packet: kind, key, pts, arrival, length, bytes.
+// Spilled packet: kind, flags (key, after a gap), pts, arrival, length, bytes.
 constexpr size_t kSpillHeader = 1 + 1 + 8 + 8 + 4;
 constexpr size_t kPacketOverhead = 64; // bookkeeping counted against the memory limit
 } // namespace
@@ -37,6 +37,10 @@ PacketQueue::~PacketQueue() {
 void PacketQueue::push(MediaPacket&& p) {
     {
         std::lock_guard<std::mutex> lk(m_);
+        if (gapAtTail_ && p.kind == MediaPacket::Video) {
+            p.afterGap = true;
+            gapAtTail_ = false;
+        }
         const size_t cost = p.data.size() + kPacketOverhead;
         const bool spilling = spillCount_ > 0;
         if (!spilling && memBytes_ + cost <= limits_.memoryBytes) {
@@ -45,16 +49,15 @@ void PacketQueue::push(MediaPacket&& p) {
         } else if (!limits_.spillFolder.empty()) {
             // Once spilling, everything newer goes to the file so the order holds; a packet
             // the file cannot take is lost.
-            if (!spillWriteLocked(p)) ++dropped_;
+            if (!spillWriteLocked(p)) {
+                ++dropped_;
+                gapAtTail_ |= p.kind == MediaPacket::Video;
+            }
         } else {
             // No spill file: keep the newest, lose the oldest.
             memBytes_ += cost;
             mem_.push_back(std::move(p));
-            while (memBytes_ > limits_.memoryBytes && mem_.size() > 1) {
-                memBytes_ -= mem_.front().data.size() + kPacketOverhead;
-                mem_.pop_front();
-                ++dropped_;
-            }
+            while (memBytes_ > limits_.memoryBytes && mem_.size() > 1) dropFrontLocked();
         }
         dropOldLocked();
     }
@@ -72,35 +75,45 @@ bool PacketQueue::pop(MediaPacket& out, int timeoutMs) {
 }
 
 bool PacketQueue::popLocked(MediaPacket& out) {
+    bool got = false;
     if (!mem_.empty()) {
         out = std::move(mem_.front());
         mem_.pop_front();
         memBytes_ -= out.data.size() + kPacketOverhead;
-        cv_.notify_all();
-        return true;
+        got = true;
     }
-    while (spillCount_ > 0) {
-        if (spillReadLocked(out)) {
-            if (spillCount_ == 0) spillResetLocked();
-            cv_.notify_all();
-            return true;
-        }
+    while (!got && spillCount_ > 0) {
+        got = spillReadLocked(out);
+        if (spillCount_ == 0) spillResetLocked();
     }
-    return false;
+    if (!got) return false;
+    if (gapAtFront_ && out.kind == MediaPacket::Video) {
+        out.afterGap = true;
+        gapAtFront_ = false;
+    }
+    cv_.notify_all();
+    return true;
+}
+
+void PacketQueue::dropFrontLocked() {
+    MediaPacket& p = mem_.front();
+    memBytes_ -= p.data.size() + kPacketOverhead;
+    gapAtFront_ |= p.kind == MediaPacket::Video;
+    mem_.pop_front();
+    ++dropped_;
 }
 
 void PacketQueue::dropOldLocked() {
     const int64_t now = steadyMs();
-    while (!mem_.empty() && now - mem_.front().arrivalMs > limits_.maxAgeMs) {
-        memBytes_ -= mem_.front().data.size() + kPacketOverhead;
-        mem_.pop_front();
-        ++dropped_;
-    }
+    while (!mem_.empty() && now - mem_.front().arrivalMs > limits_.maxAgeMs) dropFrontLocked();
     if (!mem_.empty()) return;
     MediaPacket skip;
     while (spillCount_ > 0 && (now - spillFrontArrival_ > limits_.maxAgeMs ||
                                spillWrite_ - spillRead_ > limits_.spillBytes)) {
-        if (spillReadLocked(skip)) ++dropped_;
+        if (spillReadLocked(skip)) {
+            ++dropped_;
+            gapAtFront_ |= skip.kind == MediaPacket::Video;
+        }
         if (spillCount_ == 0) spillResetLocked();
     }
 }
@@ -127,7 +140,7 @@ bool PacketQueue::spillWriteLocked(const MediaPacket& p) {
         return false;
     unsigned char h[kSpillHeader];
     h[0] = p.kind;
-    h[1] = p.key ? 1 : 0;
+    h[1] = uint8_t((p.key ? 1 : 0) | (p.afterGap ? 2 : 0));
     std::memcpy(h + 2, &p.ptsUs, 8);
     std::memcpy(h + 10, &p.arrivalMs, 8);
     const uint32_t len = uint32_t(p.data.size());
@@ -146,21 +159,25 @@ bool PacketQueue::spillReadLocked(MediaPacket& out) {
     fflush(spill_);
     if (fseeko(spill_, spillRead_, SEEK_SET) != 0 || fread(h, 1, sizeof h, spill_) != sizeof h) {
         spillCount_ = 0; // unreadable: give up the spilled part rather than loop
+        gapAtFront_ = true;
         return false;
     }
     uint32_t len = 0;
     std::memcpy(&len, h + 18, 4);
     if (len > (16u << 20)) {
         spillCount_ = 0;
+        gapAtFront_ = true;
         return false;
     }
     out.kind = MediaPacket::Kind(h[0]);
-    out.key = h[1] != 0;
+    out.key = (h[1] & 1) != 0;
+    out.afterGap = (h[1] & 2) != 0;
     std::memcpy(&out.ptsUs, h + 2, 8);
     std::memcpy(&out.arrivalMs, h + 10, 8);
     out.data.resize(len);
     if (len && fread(out.data.data(), 1, len, spill_) != len) {
         spillCount_ = 0;
+        gapAtFront_ = true;
         return false;
     }
     spillRead_ += int64_t(sizeof h + len);
@@ -193,6 +210,7 @@ void PacketQueue::clear() {
         mem_.clear();
         memBytes_ = 0;
         spillResetLocked();
+        gapAtFront_ = gapAtTail_ = false; // whoever clears also restarts decoding
     }
     cv_.notify_all();
 }

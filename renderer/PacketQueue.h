@@ -4,6 +4,8 @@
 // Memory is bounded: once the packets in memory exceed the memory limit, new packets go to a
 // spill file (in the user's cache folder) and are read back in order; packets older than the
 // age limit are dropped from the front, and so is anything beyond the spill file's size limit.
+// The video packet that follows a lost one comes out marked afterGap, so its decoder waits for
+// the next IDR picture.
 #include "MediaTypes.h"
 
 #include <condition_variable>
@@ -46,6 +48,7 @@ public:
 
 private:
     bool popLocked(MediaPacket& out);
+    void dropFrontLocked();
     void dropOldLocked();
     bool spillWriteLocked(const MediaPacket& p);
     bool spillReadLocked(MediaPacket& out);
@@ -63,6 +66,8 @@ private:
     int64_t spillFrontArrival_ = 0;
     size_t dropped_ = 0;
     unsigned interruptGen_ = 0;
+    bool gapAtFront_ = false; // video lost from the front: mark the next video taken out
+    bool gapAtTail_ = false;  // video lost on its way in: mark the next video put in
 };
 
 } // namespace kobal::render

@@ -95,7 +95,7 @@ void Presenter::flush(int64_t targetUs, const std::function<void()>& moveSource)
     eosSeen_ = eosPosted_ = false;
     anchored_ = false;
     showNext_ = true;
-    seekTarget_ = targetUs;
+    seekVideoUs_ = seekAudioUs_ = targetUs;
     setClock(targetUs);
     wake_.notify_all();
 }
@@ -163,9 +163,12 @@ void Presenter::handle(MediaPacket& p) {
     if (p.kind == MediaPacket::Video) {
         if (p.key && firstIdrMs_ == 0) firstIdrMs_ = p.arrivalMs ? p.arrivalMs : steadyMs();
         std::vector<FramePtr> frames;
-        video_->decode(p.data.data(), p.data.size(), p.ptsUs, p.key, frames);
+        video_->decode(p.data.data(), p.data.size(), p.ptsUs, p.key, frames, p.afterGap);
         for (auto& f : frames) {
-            if (seekTarget_ != INT64_MIN && f->pts < seekTarget_) continue;
+            // A seek lands before the target, on an IDR picture: what leads up to the target
+            // is decoded but not shown.
+            if (f->pts < seekVideoUs_) continue;
+            seekVideoUs_ = INT64_MIN;
             const QSize size(f->width, f->height);
             bool changed = false;
             {
@@ -187,7 +190,8 @@ void Presenter::handle(MediaPacket& p) {
     const int mode = audioDec_->audioMode();
     if (frames > 0 && mode != audioMode_.exchange(mode) && cb_.audioMode) cb_.audioMode(mode);
     if (frames <= 0) return;
-    if (seekTarget_ != INT64_MIN && p.ptsUs < seekTarget_) return;
+    if (p.ptsUs < seekAudioUs_) return;
+    seekAudioUs_ = INT64_MIN;
     pendingAudioUs_ += int64_t(frames) * 1'000'000 / kOutputRate;
     pendingAudio_.push_back({p.ptsUs, std::move(samples)});
 }
@@ -201,7 +205,6 @@ void Presenter::anchorIfNeeded() {
     setClock(live_ ? first - kLiveLatencyUs : first);
     anchored_ = true;
     showNext_ = true;
-    seekTarget_ = INT64_MIN;
 }
 
 void Presenter::writeAudioDue(int64_t now) {
@@ -264,6 +267,7 @@ void Presenter::presentDue(int64_t now) {
     QImage img = scaler_.scale(f.get(), window_ ? window_->targetSize().width() : 0,
                                window_ ? window_->targetSize().height() : 0);
     if (!img.isNull() && window_) window_->present(std::move(img));
+    lastShownUs_ = f->pts;
     if (shown_++ == 0 && firstIdrMs_) firstPictureLatencyMs_ = steadyMs() - firstIdrMs_;
 }
 

@@ -63,6 +63,8 @@ public:
     int64_t firstPictureLatencyMs() const { return firstPictureLatencyMs_.load(); }
     size_t picturesShown() const { return shown_.load(); }
     size_t picturesSkipped() const { return skipped_.load(); }
+    // Time of the picture shown last (INT64_MIN before the first).
+    int64_t lastShownUs() const { return lastShownUs_.load(); }
 
 private:
     struct PendingAudio {
@@ -102,7 +104,8 @@ private:
     bool eosSeen_ = false, eosPosted_ = false;
     bool anchored_ = false;
     bool showNext_ = true; // next picture goes up at once
-    int64_t seekTarget_ = INT64_MIN;
+    // After a seek: pictures and sound before these times are dropped (INT64_MIN: none).
+    int64_t seekVideoUs_ = INT64_MIN, seekAudioUs_ = INT64_MIN;
     int64_t audioEndUs_ = INT64_MIN; // media time where the written sound ends
     int64_t lastAudioWriteMs_ = 0;
     int64_t firstPacketMs_ = 0;
@@ -117,6 +120,7 @@ private:
     QSize videoSize_;
     std::atomic<int64_t> firstPictureLatencyMs_{-1};
     std::atomic<size_t> shown_{0}, skipped_{0};
+    std::atomic<int64_t> lastShownUs_{INT64_MIN};
 };
 
 } // namespace kobal::render

@@ -14,8 +14,8 @@ public:
     // Duration in µs (0 when unknown or live).
     virtual int64_t durationUs() const = 0;
     virtual bool canSeek() const = 0;
-    // Moves to targetUs (at or before it, on a key picture) and empties the queue; blocks
-    // until done. False when the source cannot seek.
+    // Moves to a point before targetUs from which an IDR picture at or before the target is
+    // read, and empties the queue; blocks until done. False when the source cannot seek.
     virtual bool seek(int64_t targetUs) = 0;
     // Stops the source's thread; the graph calls it before it goes away.
     virtual void shutdown() = 0;

@@ -39,18 +39,23 @@ int64_t StreamTimeline::map(Stream s, uint64_t rawTicks, int64_t nominalUs) {
     }
     const int64_t predicted = raw + offset_;
     int64_t out;
+    ++t.sinceRaw;
     if (predicted <= t.lastOut + kAheadUs && predicted >= t.lastOut - kBehindUs) {
         out = predicted;
         t.pending = false;
-        const int64_t d = raw - t.lastRaw;
+        // Records whose times were replaced lie between this one and lastRaw: the spacing of
+        // one record is the difference shared among them.
+        const int64_t d = (raw - t.lastRaw) / t.sinceRaw;
         if (d > 0 && d < 200'000) t.lastDelta = d;
         t.lastRaw = raw;
+        t.sinceRaw = 0;
     } else if (t.pending && raw - t.pendingRaw > 0 && raw - t.pendingRaw <= kAheadUs) {
         // Second time in a row off the course and consistent with the first: a real jump.
         offset_ = t.pendingOut - t.pendingRaw;
         out = raw + offset_;
         t.pending = false;
         t.lastRaw = raw;
+        t.sinceRaw = 0;
     } else {
         out = t.lastOut + step;
         t.pending = true;

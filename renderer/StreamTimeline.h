@@ -20,6 +20,8 @@ public:
 
     // Maps one record's raw timestamp; nominalUs is the stream's usual frame spacing.
     int64_t map(Stream s, uint64_t rawTicks, int64_t nominalUs);
+    // The spacing of one record learnt from the received times (0 until two records agreed).
+    int64_t frameStepUs(Stream s) const { return tracks_[s].lastDelta; }
     void reset();
 
 private:
@@ -27,7 +29,8 @@ private:
         bool started = false;
         int64_t lastOut = 0;
         int64_t lastRaw = 0;
-        int64_t lastDelta = 0;
+        int64_t lastDelta = 0; // per record
+        int64_t sinceRaw = 0;  // records since lastRaw was taken
         bool pending = false;
         int64_t pendingRaw = 0;
         int64_t pendingOut = 0;

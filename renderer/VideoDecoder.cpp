@@ -53,8 +53,9 @@ void VideoDecoder::flush() {
 }
 
 void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
-                          std::vector<FramePtr>& out) {
+                          std::vector<FramePtr>& out, bool afterGap) {
     if (!ctx_ || !pkt_ || size == 0 || size > (64u << 20)) return;
+    if (afterGap) waitIdr_ = true;
     if (waitIdr_) {
         if (!key && !containsIdr(data, size)) {
             ++dropped_;

@@ -1,7 +1,8 @@
 #pragma once
 // H.264 decoding (libavcodec) and scaling to the video window's size (libswscale).
 // A broken access unit is dropped and decoding waits for the next IDR picture, so a damaged
-// stream shows a frozen-then-fresh picture rather than a smeared one.
+// stream shows a frozen-then-fresh picture rather than a smeared one. The same holds after a
+// unit went missing: the decoder would otherwise fill the gap from older pictures.
 #include "MediaTypes.h"
 
 #include <QImage>
@@ -33,10 +34,10 @@ public:
     bool ok() const { return ctx_ != nullptr; }
 
     // Decodes one access unit; appends every finished picture (pts in microseconds, carried in
-    // the frame's pts field). Units before the first IDR, and after an error until the next
-    // IDR, are skipped.
+    // the frame's pts field). Units before the first IDR, and after an error or a gap (units
+    // lost before this one: afterGap) until the next IDR, are skipped.
     void decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
-                std::vector<FramePtr>& out);
+                std::vector<FramePtr>& out, bool afterGap = false);
     // Forget buffered pictures and wait for an IDR (seek, source change).
     void flush();
     size_t droppedUnits() const { return dropped_; }

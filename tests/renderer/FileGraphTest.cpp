@@ -41,6 +41,12 @@ TEST_F(FileGraphTest, FilesThatAreNotMediaFailWithAnErrorCode) {
     int64_t pos = 0;
     EXPECT_TRUE(failed(graph.GetCurrentPosition(&pos)));
     EXPECT_EQ(host.count(kCopyDataStart), 0);
+    // Its event queue is empty, and says so the way the player's event loop expects.
+    long code = 0, p1 = 0, p2 = 0;
+    EXPECT_EQ(graph.GetEvent(&code, &p1, &p2, 0), E_ABORT);
+    MediaGraph fresh(&host);
+    EXPECT_EQ(fresh.GetEvent(&code, &p1, &p2, 0), E_ABORT);
+    EXPECT_EQ(fresh.GetEvent(&code, &p1, &p2, 20), E_ABORT);
 }
 
 TEST_F(FileGraphTest, PlaysAFileToItsEndAndAnnouncesCompletion) {
@@ -164,6 +170,34 @@ TEST_F(FileGraphTest, ASeekWhilePausedShowsThePictureItLandsOn) {
     int64_t pos = 0;
     graph.GetCurrentPosition(&pos);
     EXPECT_NEAR(double(pos) / kUnitsPerSecond, 4.0, 0.2);
+}
+
+// A transport stream has no index: a seek must still land on the picture at the target when
+// the IDR pictures are far apart (here 6 s).
+TEST_F(FileGraphTest, APausedSeekShowsThePictureAtTheTargetWhateverTheGroupLength) {
+    const std::string ts = test::makeTs(12, 440, 90);
+    ASSERT_FALSE(ts.empty());
+    MediaGraph graph(nullptr);
+    ASSERT_EQ(graph.RenderFile(ts), S_OK);
+    ASSERT_EQ(graph.Pause(), S_OK);
+    for (double target : {5.5, 11.5, 2.0, 7.0}) {
+        const size_t shown = graph.presenter()->picturesShown();
+        ASSERT_EQ(graph.SetCurrentPosition(seconds(target)), S_OK);
+        ASSERT_TRUE(
+            test::pumpUntil([&] { return graph.presenter()->picturesShown() > shown; }, 5000))
+            << "no picture after the seek to " << target;
+        EXPECT_NEAR(double(graph.presenter()->lastShownUs()) / 1e6, target, 0.1);
+        int64_t pos = 0;
+        graph.GetCurrentPosition(&pos);
+        EXPECT_NEAR(double(pos) / kUnitsPerSecond, target, 0.1);
+    }
+    // Running on from there plays from the target.
+    ASSERT_EQ(graph.Run(), S_OK);
+    const size_t before = graph.presenter()->picturesShown();
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return graph.presenter()->picturesShown() > before + 3; }, 5000));
+    EXPECT_GT(graph.presenter()->lastShownUs(), seconds(7.0) / 10);
+    EXPECT_LT(graph.presenter()->lastShownUs(), seconds(9.0) / 10);
 }
 
 // Volume positions of the main window's slider map to hundredths of a decibel; the sound

@@ -1,7 +1,10 @@
 // The live link source against the player's real end of the shared-memory link: the start
-// order, records taken while paused, damaged records, the stop event.
+// order, records taken while paused, damaged records, the stop event, and the times of
+// pictures cut by the player's own framer.
 #include "renderer/LinkSource.h"
 #include "RendererTestSupport.h"
+#include "engine/EsFramer.h"
+#include "engine/RendererLink.h"
 #include "engine/SharedMemoryLink.h"
 #include "renderer/Presenter.h"
 #include "renderer/RendererRecords.h"
@@ -9,9 +12,12 @@
 #include "../support/TestSupport.h"
 
 #include "platform/NamedObjects.h"
+#include "platform/Paths.h"
+#include "platform/Profile.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <map>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -67,6 +73,72 @@ std::vector<uint8_t> parameterSets(const std::vector<uint8_t>& au) {
         i = end - 1;
     }
     return out;
+}
+
+// PES payloads of a transport stream as the demultiplexer hands them to the framer: one unit
+// per PES with its presentation time, not split into frames.
+struct Unit {
+    bool video;
+    uint64_t ts90;
+    std::vector<uint8_t> bytes;
+};
+
+std::vector<Unit> unitsOf(const std::string& path) {
+    std::vector<Unit> out;
+    AVFormatContext* oc = avformat_alloc_context();
+    if (!oc) return out;
+    oc->flags |= AVFMT_FLAG_NOPARSE;
+    if (avformat_open_input(&oc, path.c_str(), nullptr, nullptr) < 0) return out;
+    AVPacket* pkt = av_packet_alloc();
+    while (av_read_frame(oc, pkt) >= 0) {
+        const AVStream* st = oc->streams[pkt->stream_index];
+        if (pkt->pts != AV_NOPTS_VALUE) {
+            Unit u;
+            u.video = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+            u.ts90 = uint64_t(av_rescale_q(pkt->pts, st->time_base, AVRational{1, 90000}));
+            u.bytes.assign(pkt->data, pkt->data + pkt->size);
+            out.push_back(std::move(u));
+        }
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&oc);
+    return out;
+}
+
+// Broadcast audio is MPEG-2 ADTS with a check word; the encoder writes MPEG-4 ADTS without.
+std::vector<uint8_t> asBroadcastAdts(const std::vector<uint8_t>& f) {
+    if (f.size() < 7 || !(f[1] & 1)) return f;
+    std::vector<uint8_t> o(f.begin(), f.begin() + 7);
+    const size_t len = f.size() + 2;
+    o[1] = 0xF8;
+    o[3] = uint8_t((o[3] & 0xFC) | ((len >> 11) & 3));
+    o[4] = uint8_t(len >> 3);
+    o[5] = uint8_t(((len & 7) << 5) | (o[5] & 0x1F));
+    o.push_back(0);
+    o.push_back(0);
+    o.insert(o.end(), f.begin() + 7, f.end());
+    return o;
+}
+
+// What identifies a frame whatever its headers: a picture's slice data (without the
+// trailing zero that may belong to the next unit's start code), an ADTS frame's raw data.
+std::string pictureKey(const std::vector<uint8_t>& au) {
+    for (size_t i = 0; i + 3 < au.size(); ++i)
+        if (au[i] == 0 && au[i + 1] == 0 && au[i + 2] == 1) {
+            const int t = au[i + 3] & 0x1F;
+            if (t == 1 || t == 5) {
+                size_t end = au.size();
+                while (end > i + 3 && au[end - 1] == 0) --end;
+                return std::string(au.begin() + long(i) + 3, au.begin() + long(end));
+            }
+        }
+    return {};
+}
+
+std::string soundKey(const std::vector<uint8_t>& f) {
+    const size_t header = f.size() > 1 && (f[1] & 1) ? 7 : 9;
+    return f.size() > header ? std::string(f.begin() + long(header), f.end()) : std::string();
 }
 
 class LinkSourceTest : public ::testing::Test {
@@ -239,6 +311,121 @@ TEST_F(LinkSourceTest, DamagedRecordsAreDroppedAndThePictureComesBack) {
     EXPECT_GE(graph->linkSource()->recordsDropped(), damaged);
     // Pictures after the damage: the last IDR group of the stream is shown.
     EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 60; }, 15000));
+}
+
+// The player's framer cuts an access unit when the next one's delimiter arrives and gives the
+// record that unit's time. Pictures must still keep their own time against the sound, live and
+// in recordings: a recording made through the framer has the source's audio/video alignment.
+TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
+    // White noise: every audio frame differs, so each can be found again in the recording.
+    const std::string src = test::homeDir() + "/noise-aud.ts";
+    ASSERT_EQ(test::runCommand(
+                  "ffmpeg -v error -y -f lavfi -i testsrc=size=320x180:rate=15 -f lavfi -i "
+                  "anoisesrc=color=white:sample_rate=48000:amplitude=0.3 -t 6 -pix_fmt yuv420p "
+                  "-c:v libx264 -profile:v baseline -g 15 -x264-params aud=1 -c:a aac -b:a 64k "
+                  "-ac 1 -f mpegts '" +
+                  src + "' </dev/null"),
+              0);
+    std::map<std::string, int64_t> pictureUs, soundUs;
+    size_t pictures = 0, sounds = 0;
+    for (const Frame& f : framesOf(src)) {
+        const int64_t us = int64_t(f.ts90) * 100 / 9;
+        if (f.video) {
+            pictureUs[pictureKey(f.data)] = us;
+            ++pictures;
+        } else {
+            soundUs[soundKey(f.data)] = us;
+            ++sounds;
+        }
+    }
+    ASSERT_GT(pictures, 80u);
+    ASSERT_EQ(pictureUs.size(), pictures) << "pictures are not unique";
+    ASSERT_EQ(soundUs.size(), sounds) << "audio frames are not unique";
+
+    kobal::RendererLink engineLink;
+    host.onCopyData = [&](unsigned long c, long, const std::vector<uint8_t>&) -> long {
+        if (c == kCopyDataStart) {
+            engineLink.openEvents();
+            connectedAtStart = engineLink.createIfMissing() && engineLink.connected();
+        }
+        return 1;
+    };
+    graph = std::make_unique<MediaGraph>(&host);
+    ASSERT_EQ(graph->RenderFile("x-dmb://14000"), S_OK);
+    ASSERT_TRUE(connectedAtStart);
+    ASSERT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataReady) == 1; }, 5000));
+    ASSERT_EQ(graph->Run(), S_OK);
+    const std::string rec = test::homeDir() + "/rec/framer.rec";
+    ASSERT_TRUE(paths::makeFolders(test::homeDir() + "/rec"));
+    ASSERT_TRUE(
+        Profile::writeString(paths::inInstall("config.ini"), "RECControl", "FileName", rec));
+
+    std::atomic<uint8_t> state{0}; // as the PMT probe leaves it
+    kobal::EsFramer framer(engineLink, state);
+    auto video = std::make_unique<kobal::records::VideoFrameRecord>();
+    auto audio = std::make_unique<kobal::records::AudioFrameRecord>();
+    bool recording = false;
+    for (const Unit& u : unitsOf(src)) {
+        if (u.video) {
+            video->header.type = kobal::records::kVideoFrame;
+            video->header.setTimestamp(u.ts90);
+            framer.frameVideo(u.bytes.data(), u.bytes.size(), *video);
+        } else {
+            std::vector<uint8_t> bytes;
+            const std::string raw(u.bytes.begin(), u.bytes.end());
+            for (const auto& f : test::adtsFrames(raw)) {
+                const auto b = asBroadcastAdts(f);
+                bytes.insert(bytes.end(), b.begin(), b.end());
+            }
+            audio->header.type = kobal::records::kAudioFrame;
+            audio->header.setTimestamp(u.ts90);
+            framer.frameAudio(bytes.data(), bytes.size(), *audio);
+        }
+        if (!recording && state.load() == kobal::records::kDeliveryStreaming) {
+            const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
+            ASSERT_TRUE(engineLink.sendCommand(start, sizeof start, true));
+            recording = true;
+        }
+    }
+    ASSERT_TRUE(recording);
+    const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
+    ASSERT_TRUE(engineLink.sendCommand(stop, sizeof stop, true));
+    ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000));
+    EXPECT_GT(framer.stats().videoSent, 60u);
+    EXPECT_EQ(graph->linkSource()->recordsDropped(), 0u);
+    graph.reset();
+
+    // The recording as any player reads it.
+    AVFormatContext* oc = nullptr;
+    ASSERT_GE(avformat_open_input(&oc, rec.c_str(), nullptr, nullptr), 0);
+    avformat_find_stream_info(oc, nullptr);
+    AVPacket* pkt = av_packet_alloc();
+    struct Seen {
+        int64_t recUs, srcUs;
+    };
+    std::vector<Seen> shown, sound;
+    while (av_read_frame(oc, pkt) >= 0) {
+        const AVStream* st = oc->streams[pkt->stream_index];
+        const std::vector<uint8_t> data(pkt->data, pkt->data + pkt->size);
+        const int64_t us = av_rescale_q(pkt->pts, st->time_base, AVRational{1, 1000000});
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            const auto it = pictureUs.find(pictureKey(data));
+            if (it != pictureUs.end()) shown.push_back({us, it->second});
+        } else {
+            const auto it = soundUs.find(soundKey(data));
+            if (it != soundUs.end()) sound.push_back({us, it->second});
+        }
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&oc);
+    ASSERT_GT(shown.size(), 40u);
+    ASSERT_GT(sound.size(), 100u);
+    // Video against audio start, as in the source; and every picture against the sound.
+    const Seen& a0 = sound.front();
+    for (const Seen& v : shown)
+        EXPECT_NEAR(double((v.recUs - a0.recUs) - (v.srcUs - a0.srcUs)) / 1000, 0.0, 10.0)
+            << "picture at " << v.srcUs << " us in the source";
 }
 
 TEST_F(LinkSourceTest, TheStopEventEndsTheSourceWithCopyData4) {

@@ -1,17 +1,23 @@
 // Renderer parts on their own, on real bytes: the continuous timeline, the time-shift queue,
-// dual-mono decoding, damaged video and the recorder's failures.
+// the link source's handling of records, dual-mono decoding, damaged video and the recorder's
+// failures.
 #include "RendererTestSupport.h"
 #include "renderer/AudioDecoder.h"
+#include "renderer/LinkSource.h"
 #include "renderer/PacketQueue.h"
+#include "renderer/RendererRecords.h"
 #include "renderer/StreamTimeline.h"
 #include "renderer/TsRecorder.h"
 #include "renderer/VideoDecoder.h"
 
 #include "../support/TestSupport.h"
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/resource.h>
 
 extern "C" {
@@ -46,6 +52,72 @@ std::vector<MediaPacket> readPackets(const std::string& path) {
     av_packet_free(&pkt);
     avformat_close_input(&oc);
     return out;
+}
+
+// NAL unit types of an Annex B access unit, in order.
+std::vector<int> nalTypes(const std::vector<uint8_t>& au) {
+    std::vector<int> out;
+    for (size_t i = 0; i + 3 < au.size(); ++i)
+        if (au[i] == 0 && au[i + 1] == 0 && au[i + 2] == 1) {
+            out.push_back(au[i + 3] & 0x1F);
+            i += 2;
+        }
+    return out;
+}
+
+// The access unit without the NAL units of the given type (start codes of three bytes kept
+// with the units that stay).
+std::vector<uint8_t> withoutNals(const std::vector<uint8_t>& au, std::initializer_list<int> drop) {
+    std::vector<size_t> starts;
+    for (size_t i = 0; i + 3 < au.size(); ++i)
+        if (au[i] == 0 && au[i + 1] == 0 && au[i + 2] == 1) starts.push_back(i);
+    std::vector<uint8_t> out(au.begin(), au.begin() + long(starts.empty() ? au.size() : starts[0]));
+    for (size_t k = 0; k < starts.size(); ++k) {
+        const size_t end = k + 1 < starts.size() ? starts[k + 1] : au.size();
+        const int type = au[starts[k] + 3] & 0x1F;
+        if (std::find(drop.begin(), drop.end(), type) == drop.end())
+            out.insert(out.end(), au.begin() + long(starts[k]), au.begin() + long(end));
+    }
+    return out;
+}
+
+std::vector<uint8_t> onlyNals(const std::vector<uint8_t>& au, std::initializer_list<int> keep) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 3 < au.size(); ++i) {
+        if (au[i] || au[i + 1] || au[i + 2] != 1) continue;
+        size_t end = i + 3;
+        while (end + 2 < au.size() && !(au[end] == 0 && au[end + 1] == 0 && au[end + 2] == 1))
+            ++end;
+        if (end + 2 >= au.size()) end = au.size();
+        if (std::find(keep.begin(), keep.end(), au[i + 3] & 0x1F) != keep.end())
+            out.insert(out.end(), au.begin() + long(i), au.begin() + long(end));
+        i = end - 1;
+    }
+    return out;
+}
+
+// A record as it comes out of the link: header words and payload, the whole record size.
+std::vector<uint8_t> frameRecord(bool video, const std::vector<uint8_t>& payload, uint64_t ts90,
+                                 uint32_t lengthField = 0xFFFFFFFFu) {
+    std::vector<uint8_t> rec(video ? kVideoFrameRecordSize : kAudioFrameRecordSize, 0xFF);
+    const size_t n = std::min(payload.size(), rec.size() - kFrameHeaderSize);
+    const uint32_t h[6] = {video ? uint32_t(kVideoFrame) : uint32_t(kAudioFrame),
+                           lengthField == 0xFFFFFFFFu ? uint32_t(n) : lengthField,
+                           0xFFFFFFFFu,
+                           0xFFFFFFFFu,
+                           uint32_t(ts90),
+                           uint32_t(ts90 >> 32)};
+    std::memcpy(rec.data(), h, sizeof h);
+    std::memcpy(rec.data() + kFrameHeaderSize, payload.data(), n);
+    return rec;
+}
+
+std::vector<uint8_t> configRecord(uint32_t type, const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> rec(kConfigBlockSize, 0);
+    const uint32_t h[2] = {type, uint32_t(bytes.size())};
+    std::memcpy(rec.data(), h, 8);
+    std::memcpy(rec.data() + 8, bytes.data(), std::min(bytes.size(), kConfigPayloadMax));
+    return rec;
 }
 
 TEST(StreamTimeline, StaysContinuousAcrossWrapLoopAndChannelChange) {
@@ -155,6 +227,184 @@ TEST(PacketQueue, DropsWhatIsOlderThanTheLimitAndBoundsMemoryWithoutSpill) {
     }
     EXPECT_LE(q.memoryBytes(), 4096u);
     EXPECT_GT(q.droppedCount(), 50u);
+}
+
+TEST(PacketQueue, TheVideoPacketAfterALostOneIsMarked) {
+    auto video = [](int i, int64_t arrivalMs) {
+        MediaPacket p;
+        p.kind = MediaPacket::Video;
+        p.ptsUs = i;
+        p.arrivalMs = arrivalMs;
+        p.data.assign(1000, uint8_t(i));
+        return p;
+    };
+    {
+        // Memory bound without a spill file: the oldest go; the first one taken out after
+        // them follows a gap, the ones after it do not.
+        PacketQueue::Limits limits;
+        limits.memoryBytes = 4096;
+        PacketQueue q(limits);
+        for (int i = 0; i < 10; ++i) q.push(video(i, steadyMs()));
+        ASSERT_GT(q.droppedCount(), 0u);
+        MediaPacket p;
+        ASSERT_TRUE(q.pop(p, 0));
+        EXPECT_TRUE(p.afterGap);
+        while (q.pop(p, 0)) EXPECT_FALSE(p.afterGap) << p.ptsUs;
+    }
+    {
+        // Age limit: sound between the lost picture and the next one is not marked.
+        PacketQueue::Limits limits;
+        limits.maxAgeMs = 100;
+        PacketQueue q(limits);
+        q.push(video(0, steadyMs() - 1000));
+        MediaPacket audio;
+        audio.kind = MediaPacket::Audio;
+        audio.arrivalMs = steadyMs();
+        audio.data.assign(100, 0);
+        q.push(std::move(audio));
+        q.push(video(1, steadyMs()));
+        EXPECT_EQ(q.droppedCount(), 1u);
+        MediaPacket p;
+        ASSERT_TRUE(q.pop(p, 0));
+        EXPECT_EQ(p.kind, MediaPacket::Audio);
+        EXPECT_FALSE(p.afterGap);
+        ASSERT_TRUE(q.pop(p, 0));
+        EXPECT_EQ(p.ptsUs, 1);
+        EXPECT_TRUE(p.afterGap);
+    }
+    {
+        // A packet the spill file cannot take is lost on the way in: the next one put in is
+        // marked, not the ones already waiting.
+        PacketQueue::Limits limits;
+        limits.memoryBytes = 2500;
+        limits.spillFolder = "/proc/kobal-no-such-folder";
+        PacketQueue q(limits);
+        for (int i = 0; i < 3; ++i) q.push(video(i, steadyMs()));
+        EXPECT_EQ(q.droppedCount(), 1u);
+        MediaPacket p;
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(q.pop(p, 0));
+            EXPECT_FALSE(p.afterGap);
+        }
+        q.push(video(3, steadyMs()));
+        ASSERT_TRUE(q.pop(p, 0));
+        EXPECT_EQ(p.ptsUs, 3);
+        EXPECT_TRUE(p.afterGap);
+    }
+    {
+        // The mark survives the spill file.
+        PacketQueue::Limits limits;
+        limits.memoryBytes = 1500;
+        limits.spillFolder = test::makeTempDir("spill-gap");
+        PacketQueue q(limits);
+        for (int i = 0; i < 4; ++i) {
+            MediaPacket v = video(i, steadyMs());
+            v.afterGap = i == 2;
+            v.key = i == 3;
+            q.push(std::move(v));
+        }
+        EXPECT_GT(q.spilledBytes(), 0);
+        MediaPacket p;
+        for (int i = 0; i < 4; ++i) {
+            ASSERT_TRUE(q.pop(p, 0));
+            EXPECT_EQ(p.afterGap, i == 2) << i;
+            EXPECT_EQ(p.key, i == 3) << i;
+        }
+    }
+}
+
+// The link source on records as the sender fills them: the announced parameter sets, times,
+// and records it has to drop.
+TEST(LinkSourceRecords, AnnouncedParameterSetsFollowTheDelimiterOfAnIdrThatLacksThem) {
+    const std::string ts = test::makeTs(2, 440, 15, true);
+    ASSERT_FALSE(ts.empty());
+    std::vector<MediaPacket> video;
+    for (auto& p : readPackets(ts))
+        if (p.kind == MediaPacket::Video) video.push_back(std::move(p));
+    ASSERT_GE(video.size(), 20u);
+    const std::vector<uint8_t>& idr = video[0].data;
+    ASSERT_EQ(nalTypes(idr).front(), 9);
+    const std::vector<uint8_t> sets = onlyNals(idr, {7, 8});
+    const std::vector<uint8_t> bare = withoutNals(idr, {7, 8});
+    ASSERT_FALSE(sets.empty());
+    ASSERT_EQ(nalTypes(bare).front(), 9);
+
+    PacketQueue q;
+    LinkSource src(nullptr, q, {});
+    auto rec = configRecord(kVideoConfig, sets);
+    src.handleRecord(rec.data(), rec.size());
+    rec = frameRecord(true, bare, 900000);
+    src.handleRecord(rec.data(), rec.size());
+    MediaPacket p;
+    ASSERT_TRUE(q.pop(p, 0));
+    EXPECT_TRUE(p.key);
+    std::vector<int> want = nalTypes(bare);
+    want.insert(want.begin() + 1, {7, 8});
+    EXPECT_EQ(nalTypes(p.data), want) << "access unit delimiter, parameter sets, the rest";
+    VideoDecoder dec;
+    std::vector<FramePtr> frames;
+    dec.decode(p.data.data(), p.data.size(), p.ptsUs, p.key, frames);
+    EXPECT_EQ(frames.size(), 1u);
+
+    // Units that have their own parameter sets, and other pictures, pass as they are.
+    for (size_t i : {size_t(15), size_t(16)}) {
+        rec = frameRecord(true, video[i].data, 900000 + 6000 * i);
+        src.handleRecord(rec.data(), rec.size());
+        ASSERT_TRUE(q.pop(p, 0));
+        EXPECT_EQ(p.data, video[i].data);
+    }
+}
+
+TEST(LinkSourceRecords, PicturesTakeTheirOwnTimeAndNoneAfterADroppedRecordShowsBeforeAnIdr) {
+    const std::string ts = test::makeTs(4, 440, 15, true);
+    ASSERT_FALSE(ts.empty());
+    std::vector<MediaPacket> video;
+    for (auto& p : readPackets(ts))
+        if (p.kind == MediaPacket::Video) video.push_back(std::move(p));
+    ASSERT_GE(video.size(), 59u);
+    ASSERT_TRUE(video[15].key && video[30].key && video[45].key);
+
+    PacketQueue q;
+    LinkSource src(nullptr, q, {});
+    auto rec = configRecord(kVideoConfig, onlyNals(video[0].data, {7, 8}));
+    src.handleRecord(rec.data(), rec.size());
+    // The sender cuts unit i when unit i+1 arrives, and gives it that unit's time.
+    const uint64_t base = 900000;
+    for (size_t i = 0; i < 59; ++i) {
+        const uint64_t next = base + kFrame90 * (i + 1);
+        if (i == 20)
+            rec = frameRecord(true, video[i].data, next, 50000); // longer than its record
+        else if (i == 37)
+            rec = frameRecord(true, video[i].data, next, 0);
+        else
+            rec = frameRecord(true, video[i].data, next);
+        src.handleRecord(rec.data(), rec.size());
+    }
+    EXPECT_EQ(src.recordsDropped(), 2u);
+
+    VideoDecoder dec;
+    std::vector<size_t> shown;
+    std::map<int64_t, size_t> unitAt;
+    size_t i = 0;
+    MediaPacket p;
+    while (q.pop(p, 0)) {
+        if (i == 20 || i == 37) ++i;
+        // Each picture's time is its own unit's time (10 s = 900000 ticks at the start).
+        EXPECT_NEAR(double(p.ptsUs), 10'000'000 + double(i) * 1e6 / 15, 2) << "unit " << i;
+        unitAt[p.ptsUs] = i;
+        std::vector<FramePtr> frames;
+        dec.decode(p.data.data(), p.data.size(), p.ptsUs, p.key, frames, p.afterGap);
+        for (auto& f : frames) shown.push_back(unitAt.count(f->pts) ? unitAt[f->pts] : 999);
+        ++i;
+    }
+    ASSERT_EQ(i, 59u);
+    for (size_t u : shown) {
+        EXPECT_FALSE(u > 20 && u < 30) << "picture " << u << " shown after the gap at 20";
+        EXPECT_FALSE(u > 37 && u < 45) << "picture " << u << " shown after the gap at 37";
+        EXPECT_NE(u, 999u);
+    }
+    for (size_t u : {size_t(0), size_t(19), size_t(30), size_t(36), size_t(45), size_t(58)})
+        EXPECT_NE(std::find(shown.begin(), shown.end(), u), shown.end()) << "picture " << u;
 }
 
 TEST(AudioDecoder, DualMonoIsDetectedAndEachProgrammeCanBeChosen) {
