@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 using kobal::test::runCommand;
 
@@ -128,4 +129,132 @@ TEST(MkStreamTool, DamageOptionsDamageAsAsked) {
         EXPECT_LT(n, packets / 10);
     }
     EXPECT_NE(runCommand(tool() + " --area 7 --slot 0 /dev/null 2>/dev/null"), 0); // no station
+}
+
+namespace {
+
+uint16_t pidAt(const std::string& ts, size_t i) {
+    return static_cast<uint16_t>((ts[i + 1] & 0x1F) << 8 | static_cast<uint8_t>(ts[i + 2]));
+}
+
+// Start code positions (of 00 00 01) in an elementary stream.
+std::vector<size_t> startCodes(const std::vector<uint8_t>& es) {
+    std::vector<size_t> at;
+    for (size_t i = 0; i + 3 < es.size(); ++i)
+        if (es[i] == 0 && es[i + 1] == 0 && es[i + 2] == 1) at.push_back(i);
+    return at;
+}
+
+} // namespace
+
+TEST(MkStreamTool, EdgeStructureOptionsProduceWhatTheySay) {
+    const std::string ts = kobal::test::readFile(
+        make("edge.ts",
+             "--seconds 7 --pcr-on-video 50 --tiny-adts 200 --huge-pmt --huge-pes --huge-sps"));
+    ASSERT_EQ(ts.size() % 188, 0u);
+    for (size_t i = 0; i < ts.size(); i += 188) ASSERT_EQ(ts[i], 0x47) << i;
+
+    // --pcr-on-video: the PMT names the video PID as PCR PID; PCRs come in packets with only an
+    // adaptation field of 183 bytes on it (more than the regular 25 a second); the PCR PID of
+    // before is gone; the video counters stay continuous (packets without payload repeat it).
+    int pcrPackets = 0, oldPcr = 0, ccErrors = 0, pmtCcErrors = 0;
+    int videoCc = -1, pmtCc = -1;
+    for (size_t i = 0; i < ts.size(); i += 188) {
+        const auto* p = reinterpret_cast<const uint8_t*>(&ts[i]);
+        const uint16_t pid = pidAt(ts, i);
+        oldPcr += pid == 0x1FF;
+        if (pid == 0x1FC8) {
+            if (pmtCc >= 0 && (p[3] & 0x0F) != ((pmtCc + 1) & 0x0F)) ++pmtCcErrors;
+            pmtCc = p[3] & 0x0F;
+        }
+        if (pid != 0x181) continue;
+        const bool payload = p[3] & 0x10;
+        if (!payload) {
+            EXPECT_EQ(p[3] & 0x30, 0x20);
+            EXPECT_EQ(p[4], 183);
+            EXPECT_TRUE(p[5] & 0x10);
+            ++pcrPackets;
+        }
+        const int want = videoCc < 0 ? (p[3] & 0x0F) : payload ? (videoCc + 1) & 0x0F : videoCc;
+        if ((p[3] & 0x0F) != want) ++ccErrors;
+        videoCc = p[3] & 0x0F;
+    }
+    EXPECT_GT(pcrPackets, 7 * 25 + 20);
+    EXPECT_EQ(oldPcr, 0);
+    EXPECT_EQ(ccErrors, 0);
+    EXPECT_EQ(pmtCcErrors, 0);
+
+    // --huge-pmt: whole 4098-byte PMT sections with a good CRC that still list the streams,
+    // between regular ones.
+    int huge = 0, regular = 0;
+    for (const auto& s : tunertest::sectionsOn(ts, 0x1FC8)) {
+        ASSERT_EQ(tunertest::sectionCrc(s.data(), s.size()), 0u);
+        EXPECT_EQ((s[8] & 0x1F) << 8 | s[9], 0x181);
+        if (s.size() <= 1024) {
+            ++regular;
+            continue;
+        }
+        ++huge;
+        EXPECT_EQ(s.size(), 4098u);
+        const std::string bytes(s.begin(), s.end());
+        EXPECT_NE(bytes.find("\x1B\xE1\x81"), std::string::npos); // H.264 on 0x181
+        EXPECT_NE(bytes.find("\x0F\xE1\x83"), std::string::npos); // AAC on 0x183
+    }
+    EXPECT_GE(huge, 7);
+    EXPECT_GT(regular, huge);
+
+    // --huge-pes and --huge-sps: a video PES over 0x10000 bytes whose access unit is over
+    // 39960; before IDR pictures, parameter sets (SPS, SPS, PPS) over 1016 bytes.
+    size_t biggestPes = 0, biggestAu = 0, biggestSets = 0;
+    for (const auto& pes : tunertest::pesOn(ts, 0x181)) {
+        biggestPes = std::max(biggestPes, pes.data.size() + 14);
+        const std::vector<size_t> at = startCodes(pes.data);
+        size_t aud = std::string::npos, setsFrom = std::string::npos;
+        for (size_t k = 0; k <= at.size(); ++k) {
+            const size_t pos = k < at.size() ? at[k] : pes.data.size();
+            const int type = k < at.size() ? pes.data[pos + 3] & 0x1F : 9;
+            if (type == 9) {
+                if (aud != std::string::npos) biggestAu = std::max(biggestAu, pos - aud);
+                aud = pos;
+            }
+            if (type == 7 && setsFrom == std::string::npos) setsFrom = pos;
+            if (type != 7 && type != 8 && setsFrom != std::string::npos) {
+                biggestSets = std::max(biggestSets, pos - setsFrom);
+                setsFrom = std::string::npos;
+            }
+        }
+    }
+    EXPECT_GT(biggestPes, 0x10000u);
+    EXPECT_GT(biggestAu, 39960u);
+    EXPECT_GT(biggestSets, 1016u);
+
+    // --tiny-adts: audio PES that start with a header matching the stream's (sync word, layer,
+    // profile, rate, channels) but declaring 0..8 bytes, followed by the real frame.
+    int tiny = 0, frames = 0;
+    for (const auto& pes : tunertest::pesOn(ts, 0x183)) {
+        const auto& d = pes.data;
+        ASSERT_GE(d.size(), 16u);
+        ++frames;
+        const size_t length = (d[3] & 3) << 11 | d[4] << 3 | d[5] >> 5;
+        if (length > 8) continue;
+        ++tiny;
+        EXPECT_EQ(d[7], 0xFF);
+        EXPECT_EQ(d[8], 0xF8);
+        EXPECT_EQ(d[0], 0xFF);
+        EXPECT_EQ(d[1], 0xF8);
+        EXPECT_EQ(d[2], d[9]);
+        EXPECT_EQ(d[3] & 0xFC, d[10] & 0xFC);
+    }
+    EXPECT_GT(tiny, frames / 10);
+    EXPECT_LT(tiny, frames / 3);
+
+    // Apart from the audio damage the file is still one H.264 and AAC programme to ffprobe.
+    std::string out;
+    ASSERT_EQ(
+        runCommand("ffprobe -v quiet -show_entries stream=codec_name,width,height -of compact " +
+                       kobal::test::homeDir() + "/edge.ts",
+                   &out),
+        0);
+    EXPECT_NE(out.find("codec_name=h264|width=320|height=180"), std::string::npos) << out;
+    EXPECT_NE(out.find("codec_name=aac"), std::string::npos) << out;
 }
