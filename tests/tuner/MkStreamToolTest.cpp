@@ -150,7 +150,7 @@ std::vector<size_t> startCodes(const std::vector<uint8_t>& es) {
 TEST(MkStreamTool, EdgeStructureOptionsProduceWhatTheySay) {
     const std::string ts = kobal::test::readFile(
         make("edge.ts",
-             "--seconds 7 --pcr-on-video 50 --tiny-adts 200 --huge-pmt --huge-pes --huge-sps"));
+             "--seconds 7 --pcr-on-video 300 --tiny-adts 200 --huge-pmt --huge-pes --huge-sps"));
     ASSERT_EQ(ts.size() % 188, 0u);
     for (size_t i = 0; i < ts.size(); i += 188) ASSERT_EQ(ts[i], 0x47) << i;
 

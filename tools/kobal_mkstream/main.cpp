@@ -32,7 +32,7 @@ struct Options {
     // Damage rates, per thousand packets.
     int lose = 0, badSync = 0, scrambled = 0, oversized = 0;
     // Structures at the edge of what a receiver must carry (see usage()).
-    int pcrOnVideo = -1; // extra PCR packets per thousand; -1: PCR on its own PID
+    int pcrOnVideo = -1; // stuffing packets per thousand made extra PCRs; -1: PCR on its PID
     int tinyAdts = 0;    // per thousand ADTS frames
     bool hugePmt = false, hugePes = false, hugeSps = false;
     unsigned seed = 1;
@@ -50,7 +50,7 @@ void usage() {
                  "Damage rates N are per thousand packets. Without --realtime the file is\n"
                  "written as fast as possible.\n"
                  "  --pcr-on-video N  PCR on the video PID (PMT says so) in adaptation-field-only\n"
-                 "                    packets, plus N per thousand packets of extra ones\n"
+                 "                    packets; N per thousand stuffing packets become extra ones\n"
                  "  --tiny-adts N     N per thousand audio frames follow an ADTS header that\n"
                  "                    matches the stream but declares a frame length of 0..8\n"
                  "  --huge-pmt        the first PMT and one a second are 4098-byte sections\n"
