@@ -20,8 +20,17 @@ namespace {
 const char* const kSemaphoreNames[StreamEngine::kThreadCount] = {"QX_USB", "QX_DEMUX", "QX_PARSE",
                                                                  "QX_DATAPUMP"};
 
-void pause5ms() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+// Each pass of a thread begins with a 5 ms pause and then waits on its handles. The two are
+// one timed wait here: a signal that comes during the pause is acted on only once the pause is
+// over, as after a sleep, but a pass that ends in a time-out wakes the thread once, not twice
+// (a wake-up is what an idle engine pays for).
+int pauseThenWait(const std::vector<Waitable*>& handles, int timeoutMs) {
+    constexpr auto kPause = std::chrono::milliseconds(5);
+    const auto pauseEnds = std::chrono::steady_clock::now() + kPause;
+    const int fired = WaitSet::waitAny(
+        handles, timeoutMs == kInfinite ? kInfinite : timeoutMs + int(kPause.count()));
+    if (std::chrono::steady_clock::now() < pauseEnds) std::this_thread::sleep_until(pauseEnds);
+    return fired;
 }
 
 // The engine threads run at the highest priority the system grants; refusal is fine.
@@ -64,7 +73,9 @@ bool StreamEngine::createWaitObjects() {
     for (auto& w : waits_) w.exited = std::make_unique<Event>();
     // Semaphores in the order demux, parse, reader, data pump.
     for (Thread t : {kDemux, kParse, kReader, kDataPump}) {
-        waits_[t].semaphore = NamedSemaphore::openOrCreate(kSemaphoreNames[t]);
+        // Only the engine's own threads release them.
+        waits_[t].semaphore = NamedSemaphore::openOrCreate(
+            kSemaphoreNames[t], NamedSemaphore::Signallers::ThisProcessOnly);
         if (waits_[t].semaphore) {
             // A count left behind by an earlier engine would wake the thread for nothing.
             while (waits_[t].semaphore->tryTake()) {
@@ -208,8 +219,7 @@ void StreamEngine::readerMain() {
     const auto handles = waits_[kReader].handles();
     int timeout = kInfinite;
     for (;;) {
-        pause5ms();
-        const int fired = WaitSet::waitAny(handles, timeout);
+        const int fired = pauseThenWait(handles, timeout);
         if (fired == 0) break;
         if (fired == 2) {
             pipelineMode = kModeAcquisition;
@@ -249,8 +259,7 @@ void StreamEngine::demuxMain() {
     const auto handles = w.handles();
     Chunk chunk;
     for (;;) {
-        pause5ms();
-        const int fired = WaitSet::waitAny(handles, kInfinite);
+        const int fired = pauseThenWait(handles, kInfinite);
         if (fired == 0) break;
         if (fired == 1) {
             pipelineMode = kModeAcquisition;
@@ -304,8 +313,7 @@ void StreamEngine::parseMain() {
     const auto handles = waits_[kParse].handles();
     Chunk chunk;
     for (;;) {
-        pause5ms();
-        const int fired = WaitSet::waitAny(handles, kInfinite);
+        const int fired = pauseThenWait(handles, kInfinite);
         if (fired == 0) break;
         if (fired == 1) {
             scanner_.emptyAll();
@@ -339,8 +347,7 @@ void StreamEngine::dataPumpMain() {
     auto audio = std::make_unique<AudioFrameRecord>();
     const auto handles = waits_[kDataPump].handles();
     for (;;) {
-        pause5ms();
-        const int fired = WaitSet::waitAny(handles, kInfinite);
+        const int fired = pauseThenWait(handles, kInfinite);
         if (fired == 0) break;
         if (fired != 2) continue;
         // Releases of the semaphore merge, so one wake-up takes every unit beyond the two

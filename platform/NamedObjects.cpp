@@ -171,9 +171,11 @@ void NamedEvent::unlink(const std::string& name) {
 // ---------------------------------------------------------------------------------------------
 // NamedSemaphore
 
-std::unique_ptr<NamedSemaphore> NamedSemaphore::openOrCreate(const std::string& name) {
+std::unique_ptr<NamedSemaphore> NamedSemaphore::openOrCreate(const std::string& name,
+                                                             Signallers signallers) {
     std::unique_ptr<NamedSemaphore> s(new NamedSemaphore());
     s->name_ = name;
+    s->signallers_ = signallers;
     s->sem_ = openSemaphore(paths::posixName(name), true, &s->existed_);
     if (!s->sem_) return nullptr;
     return s;
@@ -366,6 +368,10 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
     // bounds how late a signal from another process (the renderer's events) is seen.
     constexpr auto kMaxPoll = std::chrono::milliseconds(8);
     auto poll = std::chrono::milliseconds(1);
+    // Without such a handle every signal comes through the hub: sleep until it or the deadline.
+    const bool polling = std::any_of(handles.begin(), handles.end(), [](const Waitable* w) {
+        return w && w->signalledFromOtherProcesses();
+    });
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(h.m);
@@ -376,9 +382,13 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
         }
         auto now = Clock::now();
         if (!noLimit && now >= deadline) return WAIT_TIMEOUT_INDEX;
-        auto until = now + poll;
-        if (!noLimit) until = std::min(until, deadline);
         std::unique_lock<std::mutex> lock(h.m);
+        if (!polling && noLimit) {
+            self.cv.wait(lock, [&] { return self.woken; });
+            continue;
+        }
+        auto until = polling ? now + poll : deadline;
+        if (!noLimit) until = std::min(until, deadline);
         self.cv.wait_until(lock, until, [&] { return self.woken; });
         poll = std::min(poll * 2, kMaxPoll);
     }

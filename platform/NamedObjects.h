@@ -39,6 +39,9 @@ public:
     virtual bool tryTake() = 0;
     // Blocks up to timeoutMs (kInfinite: forever). True when signalled (and taken).
     virtual bool wait(int timeoutMs) = 0;
+    // Whether another process may signal it. WaitSet looks for such signals by polling; a set
+    // without any such handle sleeps until a signal of this process or its time-out.
+    virtual bool signalledFromOtherProcesses() const { return false; }
 };
 
 class NamedEvent : public Waitable {
@@ -50,6 +53,7 @@ public:
     static std::unique_ptr<NamedEvent> open(const std::string& name);
     ~NamedEvent() override;
     const void* wakeKey() const override { return sem_; }
+    bool signalledFromOtherProcesses() const override { return true; }
 
     bool set();
     bool tryTake() override;
@@ -68,9 +72,16 @@ private:
 
 class NamedSemaphore : public Waitable {
 public:
-    static std::unique_ptr<NamedSemaphore> openOrCreate(const std::string& name);
+    enum class Signallers { AnyProcess, ThisProcessOnly };
+    // ThisProcessOnly promises that no other process releases it (the engine's own
+    // semaphores), so wait sets holding it need not poll for it.
+    static std::unique_ptr<NamedSemaphore>
+    openOrCreate(const std::string& name, Signallers signallers = Signallers::AnyProcess);
     ~NamedSemaphore() override;
     const void* wakeKey() const override { return sem_; }
+    bool signalledFromOtherProcesses() const override {
+        return signallers_ == Signallers::AnyProcess;
+    }
     bool release(); // count becomes 1 (stays 1 when already 1)
     bool tryTake() override;
     bool wait(int timeoutMs) override;
@@ -81,6 +92,7 @@ public:
 private:
     NamedSemaphore() = default;
     void* sem_ = nullptr;
+    Signallers signallers_ = Signallers::AnyProcess;
     bool existed_ = false;
     std::string name_;
 };
@@ -133,7 +145,8 @@ class WaitSet {
 public:
     // Index of the first handle that was signalled (its signal taken; the others keep theirs),
     // or WAIT_TIMEOUT_INDEX. nullptr entries are skipped. Signals from this process wake it at
-    // once; cross-process ones are polled for with a back-off of at most 8 ms.
+    // once; cross-process ones are polled for with a back-off of at most 8 ms, and only when a
+    // handle of the set can be signalled from another process.
     static int waitAny(const std::vector<Waitable*>& handles, int timeoutMs);
 };
 

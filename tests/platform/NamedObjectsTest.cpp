@@ -203,6 +203,43 @@ TEST(WaitSet, WakesForSignalsFromAnotherThreadAndAnotherProcess) {
     NamedSemaphore::unlink("ws-cross");
 }
 
+TEST(WaitSet, HandlesOfThisProcessOnlyWakeWithoutPollingAndStillTimeOut) {
+    Event stop;
+    auto sem =
+        NamedSemaphore::openOrCreate("ws-local", NamedSemaphore::Signallers::ThisProcessOnly);
+    ASSERT_NE(sem, nullptr);
+    EXPECT_FALSE(sem->signalledFromOtherProcesses());
+    EXPECT_FALSE(stop.signalledFromOtherProcesses());
+    std::vector<Waitable*> handles{&stop, sem.get()};
+
+    auto t0 = Clock::now();
+    EXPECT_EQ(WaitSet::waitAny(handles, 120), WAIT_TIMEOUT_INDEX);
+    EXPECT_GE(msSince(t0), 110);
+
+    // Without polling, only the wake-up of the release itself can end these waits early.
+    for (int round = 0; round < 3; ++round) {
+        std::thread t([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            sem->release();
+        });
+        t0 = Clock::now();
+        EXPECT_EQ(WaitSet::waitAny(handles, round == 2 ? kInfinite : 20000), 1);
+        EXPECT_LT(msSince(t0), 10000);
+        t.join();
+    }
+    // A second handle opened on the same name shares the wake-up.
+    auto other = NamedSemaphore::openOrCreate("ws-local");
+    std::thread t([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        other->release();
+    });
+    t0 = Clock::now();
+    EXPECT_EQ(WaitSet::waitAny(handles, 20000), 1);
+    EXPECT_LT(msSince(t0), 10000);
+    t.join();
+    NamedSemaphore::unlink("ws-local");
+}
+
 TEST(NamedMutex, ExcludesOtherHoldersAndThreadsSharingOneObject) {
     EXPECT_EQ(NamedMutex::open("mx-basic"), nullptr);
     auto a = NamedMutex::openOrCreate("mx-basic");
