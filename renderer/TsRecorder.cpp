@@ -12,6 +12,10 @@ extern "C" {
 
 namespace kobal::render {
 
+namespace {
+constexpr size_t kHeldAudioMax = 64; // about 1.4 s of AAC at 48 kHz
+} // namespace
+
 TsRecorder::~TsRecorder() {
     stop();
 }
@@ -60,6 +64,7 @@ bool TsRecorder::start(const std::string& path, const std::vector<uint8_t>& vide
     pkt_ = av_packet_alloc();
     path_ = path;
     started_ = false;
+    heldAudio_.clear();
     lastTs_[0] = lastTs_[1] = INT64_MIN;
     bytes_ = 0;
     return pkt_ != nullptr;
@@ -67,12 +72,28 @@ bool TsRecorder::start(const std::string& path, const std::vector<uint8_t>& vide
 
 void TsRecorder::write(const MediaPacket& p) {
     if (!oc_ || p.data.empty() || p.kind == MediaPacket::EndOfStream) return;
-    const int index = p.kind == MediaPacket::Video ? 0 : 1;
     if (!started_) {
-        if (index != 0 || !p.key) return; // a recording opens on an IDR picture
+        // A recording opens on an IDR picture.
+        if (p.kind == MediaPacket::Audio) {
+            heldAudio_.push_back(p);
+            if (heldAudio_.size() > kHeldAudioMax) heldAudio_.pop_front();
+            return;
+        }
+        if (!p.key) return;
         started_ = true;
         baseUs_ = p.ptsUs;
+        writePacket(p);
+        const std::deque<MediaPacket> held = std::move(heldAudio_);
+        heldAudio_.clear();
+        for (const MediaPacket& a : held)
+            if (oc_) writePacket(a); // a write error stops the recording
+        return;
     }
+    writePacket(p);
+}
+
+void TsRecorder::writePacket(const MediaPacket& p) {
+    const int index = p.kind == MediaPacket::Video ? 0 : 1;
     if (p.ptsUs < baseUs_) return;
     int64_t ts = (p.ptsUs - baseUs_) * 9 / 100;
     if (lastTs_[index] != INT64_MIN && ts <= lastTs_[index]) ts = lastTs_[index] + 1;
@@ -98,6 +119,7 @@ void TsRecorder::write(const MediaPacket& p) {
 }
 
 void TsRecorder::stop() {
+    heldAudio_.clear();
     if (!oc_) return;
     av_write_trailer(oc_);
     close();

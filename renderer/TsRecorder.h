@@ -1,11 +1,14 @@
 #pragma once
 // Writes the received H.264 access units and ADTS frames into an MPEG transport stream
 // (libavformat), so a ".rec" file is an ordinary TS that other players open too. Writing
-// begins at the first IDR picture. A write error (disk full, file gone) ends the recording
+// begins at the first IDR picture; sound for its time that came before it (a picture's record
+// follows the next picture's arrival) is held back until then, so the file's sound starts
+// with its picture. A write error (disk full, file gone) ends the recording
 // cleanly: the file is closed and what was written stays playable.
 // Used from the link source's reader thread only.
 #include "MediaTypes.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,7 @@ public:
 
 private:
     void close();
+    void writePacket(const MediaPacket& p);
     AVFormatContext* oc_ = nullptr;
     AVPacket* pkt_ = nullptr;
     std::string path_;
@@ -38,6 +42,7 @@ private:
     int64_t baseUs_ = 0;
     int64_t lastTs_[2] = {INT64_MIN, INT64_MIN};
     int64_t bytes_ = 0;
+    std::deque<MediaPacket> heldAudio_; // before the first IDR, bounded
 };
 
 } // namespace kobal::render

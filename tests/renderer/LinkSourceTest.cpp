@@ -421,7 +421,14 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
     avformat_close_input(&oc);
     ASSERT_GT(shown.size(), 40u);
     ASSERT_GT(sound.size(), 100u);
-    // Video against audio start, as in the source; and every picture against the sound.
+    // Video against audio start, as in the source: the sound opens with the first audio frame
+    // at or after the first picture.
+    int64_t firstSoundUs = INT64_MAX;
+    for (const auto& [key, us] : soundUs)
+        if (us >= shown.front().srcUs) firstSoundUs = std::min(firstSoundUs, us);
+    EXPECT_NEAR(double(sound.front().recUs - shown.front().recUs) / 1000,
+                double(firstSoundUs - shown.front().srcUs) / 1000, 10.0);
+    // And every picture against the sound.
     const Seen& a0 = sound.front();
     for (const Seen& v : shown)
         EXPECT_NEAR(double((v.recUs - a0.recUs) - (v.srcUs - a0.srcUs)) / 1000, 0.0, 10.0)

@@ -204,6 +204,20 @@ TEST_F(LiveGraphTest, ATenSecondRecordingIsAnOrdinaryTransportStreamThatPlaysBac
     const size_t at = probe.find("duration=");
     ASSERT_NE(at, std::string::npos);
     EXPECT_NEAR(std::atof(probe.c_str() + at + 9), 10.0, 1.0) << probe;
+    // The sound starts with the first picture (the station's frames share one time grid: the
+    // first audio frame at or after the picture is less than one audio frame later).
+    auto startOf = [&](const char* stream) {
+        std::string out;
+        EXPECT_EQ(test::runCommand(std::string("ffprobe -v error -select_streams ") + stream +
+                                       " -show_entries stream=start_time -of csv=p=0 '" + path +
+                                       "'",
+                                   &out),
+                  0);
+        return std::atof(out.c_str());
+    };
+    const double lead = startOf("a:0") - startOf("v:0");
+    EXPECT_GE(lead, -0.001);
+    EXPECT_LT(lead, 0.025);
 
     MediaGraph playback(&host);
     ASSERT_EQ(playback.RenderFile(path), S_OK);
