@@ -5,7 +5,12 @@
 //   kobal_grab FILE.rec --seconds N --png p.png [--size WxH]
 //
 //   --timeshift AT:FOR pauses the live picture AT seconds in for FOR seconds (time shift).
+//   --record is for live channels only (a file is refused). It stores the path under
+//   [RECControl] FileName of config.ini in the install folder, as the player does.
 //
+// A live run works in a temporary install folder of its own unless KOBAL_HOME is set, so its
+// link, events and semaphores never meet a running player's and the user's config.ini stays
+// as it was; the tuner chosen in the user's registry still applies.
 // Exit status: 0 when a picture was shown and saved, 1 otherwise, 2 on bad arguments.
 #include "renderer/LinkSource.h"
 #include "renderer/MediaGraph.h"
@@ -16,6 +21,7 @@
 #include "engine/TunerSession.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "platform/Registry.h"
 #include "tuner/CTDMBDll.h"
 #endif
 
@@ -28,6 +34,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <time.h>
@@ -156,6 +163,33 @@ bool parse(int argc, char** argv, Options& o) {
            o.area >= 0 && o.area < 47 && o.slot >= 0 && o.slot < 50;
 }
 
+#ifdef KOBAL_GRAB_LIVE
+// Named objects (the renderer link, its events, the engine's semaphores) are scoped by the
+// install folder: without KOBAL_HOME a live run takes a temporary one.
+struct PrivateScope {
+    std::string folder;
+    PrivateScope() {
+        if (std::getenv("KOBAL_HOME")) return;
+        if (!std::getenv("KOBAL_TUNER")) {
+            if (auto tuner = kobal::Registry::read("tuner"))
+                setenv("KOBAL_TUNER", tuner->c_str(), 1);
+        }
+        if (!std::getenv("KOBAL_REPLAY_DIR")) {
+            if (auto dir = kobal::Registry::read("replay_Dir", 4096))
+                setenv("KOBAL_REPLAY_DIR", dir->c_str(), 1);
+        }
+        char pattern[] = "/tmp/kobal-grab-XXXXXX";
+        if (!mkdtemp(pattern)) return;
+        folder = pattern;
+        setenv("KOBAL_HOME", folder.c_str(), 1);
+    }
+    ~PrivateScope() {
+        std::error_code ec;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+    }
+};
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -164,6 +198,14 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (!o.file.empty() && !o.record.empty()) {
+        std::fprintf(stderr, "kobal_grab: --record records a live channel, not a file\n");
+        return 2;
+    }
+#ifdef KOBAL_GRAB_LIVE
+    std::unique_ptr<PrivateScope> scope;
+    if (o.file.empty()) scope = std::make_unique<PrivateScope>();
+#endif
     QApplication app(argc, argv);
     GrabHost host;
     QWidget window;
