@@ -46,6 +46,7 @@ void PmtCollector::collect(const uint8_t* p, PidTable& pids) {
     size_t q = 4 + a;
     const int cc = p[3] & 15;
     if (unitStart(p)) {
+        droppingOversized_ = false;
         const size_t pointer = p[q];
         if (pointer > 180) return;
         q += 1 + pointer;
@@ -57,6 +58,7 @@ void PmtCollector::collect(const uint8_t* p, PidTable& pids) {
             // A section longer than the buffer cannot be held: wait for the next one.
             if (length > kSectionBufferSize) {
                 reset();
+                droppingOversized_ = true;
                 return;
             }
             collected_ = 0;
@@ -171,8 +173,16 @@ size_t PacketScanner::handlePacket(const uint8_t* p) {
         as = &audio_;
     else if (pid == kOneSegPmtPid) {
         // Between the first and last packet of a PMT the streams are not routed.
+        const uint16_t video = pids_.video, audio = pids_.audio, caption = pids_.caption;
         pids_.clearStreams();
         pmt_.collect(p, pids_);
+        // A section too long to hold is dropped whole, pause in routing included: pictures and
+        // sound keep flowing on the PIDs already known until a PMT that fits arrives.
+        if (pmt_.droppingOversized()) {
+            pids_.video = video;
+            pids_.audio = audio;
+            pids_.caption = caption;
+        }
         return kPacketSize;
     } else if (pid == kSdtPid)
         as = &sdt_;

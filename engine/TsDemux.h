@@ -53,9 +53,13 @@ public:
     // into pids when a section completes.
     void collect(const uint8_t* p, PidTable& pids);
     void reset();
+    // The last packet fed belonged to a section too long for the buffer, dropped whole.
+    bool droppingOversized() const { return droppingOversized_; }
 
 private:
     void finishSection(PidTable& pids);
+
+    bool droppingOversized_ = false;
 
     uint8_t section_[kSectionBufferSize] = {};
     size_t collected_ = 0;

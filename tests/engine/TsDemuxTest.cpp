@@ -266,6 +266,36 @@ TEST(PacketScan, RoutesSectionsAndCaptionsToTheSink) {
     EXPECT_EQ(p.pids.video.load(), 0x181); // the PMT handler set them again
 }
 
+TEST(PacketScan, APmtTooLongToHoldNeitherChangesNorPausesTheRouting) {
+    Parse p;
+    int cc = 0;
+    // A PMT with section_length 4095 (long descriptor loops): 4098 bytes, two more than the
+    // collector holds. Its packets interleave with a picture.
+    const Bytes section = pmtSection({{0x1B, 0x191}, {0x0F, 0x193}}, 2036);
+    ASSERT_EQ(section.size(), 4098u);
+    const Bytes huge = pmtPackets(section, cc);
+    const Bytes au = accessUnit(true, 2000);
+    const Bytes picture = packetize(0x181, pes(0xE0, au, 900, true), cc);
+    Bytes s;
+    for (size_t i = 0; i < huge.size() || i < picture.size(); i += 188) {
+        if (i < huge.size())
+            s.insert(s.end(), huge.begin() + long(i), huge.begin() + long(i) + 188);
+        if (i < picture.size())
+            s.insert(s.end(), picture.begin() + long(i), picture.begin() + long(i) + 188);
+    }
+    append(s, packet(0x181, true, cc, pes(0xE0, accessUnit(false, 50), 3900, true)));
+    append(s, nullPackets(1));
+    p.feed(s);
+    EXPECT_EQ(p.pids.video.load(), 0x181);
+    EXPECT_EQ(p.pids.audio.load(), 0x183);
+    ASSERT_EQ(p.out.units.size(), 1u); // the picture came through whole
+    EXPECT_EQ(p.out.units[0].bytes, au);
+    // A PMT that fits still pauses and then sets the routing.
+    append(s = {}, oneSegPmt(cc));
+    p.feed(s);
+    EXPECT_EQ(p.pids.video.load(), 0x181);
+}
+
 TEST(PacketScan, ResynchronisesOverGarbage) {
     Parse p;
     int cc = 0;

@@ -67,10 +67,10 @@ long findRun(const std::vector<long>& whole, const std::vector<long>& part) {
     return -1;
 }
 
-std::string makeStream(const std::string& name, const std::string& options) {
+std::string makeStream(const std::string& name, const std::string& options, int seconds = 20) {
     const std::string file = makeTempDir("streams") + "/" + name;
-    EXPECT_EQ(runCommand(tool("kobal_mkstream") + " --area 7 --slot 14 --seconds 20 " + options +
-                         " '" + file + "' 2>/dev/null"),
+    EXPECT_EQ(runCommand(tool("kobal_mkstream") + " --area 7 --slot 14 --seconds " +
+                         std::to_string(seconds) + " " + options + " '" + file + "' 2>/dev/null"),
               0);
     return file;
 }
@@ -127,5 +127,80 @@ TEST(TsdumpEndToEnd, DamagedStreamsPlayThroughWithoutOverrun) {
     for (long size : jsonList(json, "audio_sizes")) {
         EXPECT_GE(size, 9);
         EXPECT_LT(size, 8192);
+    }
+}
+
+// Structures at the edge of what the engine holds, each in a stream that is otherwise sound.
+TEST(TsdumpEndToEnd, OutsizedAndOddStructuresStayWithinTheirBounds) {
+    // PCR in adaptation-field-only packets on the video PID, in the middle of pictures: no
+    // picture may lose a byte, so the records still match ffprobe's access units.
+    {
+        SCOPED_TRACE("--pcr-on-video");
+        const std::string file = makeStream("pcr-on-video.ts", "--pcr-on-video 20", 10);
+        std::string json;
+        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file +
+                                 "' 2>/dev/null",
+                             &json),
+                  0);
+        EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
+        const auto video = probeSizes(file, "video");
+        const auto sent = jsonList(json, "video_sizes");
+        ASSERT_GT(sent.size(), 100u);
+        EXPECT_EQ(findRun(video, sent), long(video.size() - 2 - sent.size()))
+            << "a picture was cut short by a PCR-only packet";
+    }
+    // ADTS headers that declare less than their own size: no frame, no hang.
+    {
+        SCOPED_TRACE("--tiny-adts");
+        const std::string file = makeStream("tiny-adts.ts", "--tiny-adts 30 --seed 5", 10);
+        std::string json;
+        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file +
+                                 "' 2>/dev/null",
+                             &json),
+                  0);
+        EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
+        EXPECT_GT(jsonInt(json, "audio_records"), 300);
+        for (long size : jsonList(json, "audio_sizes")) EXPECT_GE(size, 9);
+    }
+    // A PMT section longer than the 4096-byte collector is dropped; the regular ones between
+    // them still give the programme.
+    {
+        SCOPED_TRACE("--huge-pmt");
+        const std::string file = makeStream("huge-pmt.ts", "--huge-pmt", 10);
+        std::string json;
+        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " '" + file + "' 2>/dev/null",
+                             &json),
+                  0);
+        EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
+        EXPECT_NE(json.find("\"video\": 385"), std::string::npos);
+        EXPECT_GT(jsonInt(json, "video_records"), 100);
+    }
+    // Pictures past the PES and access unit bounds are dropped; the others play on.
+    {
+        SCOPED_TRACE("--huge-pes");
+        const std::string file = makeStream("huge-pes.ts", "--huge-pes", 12);
+        std::string json;
+        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file +
+                                 "' 2>/dev/null",
+                             &json),
+                  0);
+        EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
+        EXPECT_GT(jsonInt(json, "video_records"), 100);
+        EXPECT_GE(jsonInt(json, "video_oversize"), 1);
+        EXPECT_EQ(jsonInt(json, "units_dropped"), 0);
+        for (long size : jsonList(json, "video_sizes")) EXPECT_LE(size, 39960);
+    }
+    // Parameter sets longer than the 1016-byte config block are never captured: without a
+    // decoder configuration nothing is announced and no picture is sent.
+    {
+        SCOPED_TRACE("--huge-sps");
+        const std::string file = makeStream("huge-sps.ts", "--huge-sps", 6);
+        std::string json;
+        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " '" + file + "' 2>/dev/null",
+                             &json),
+                  0);
+        EXPECT_NE(jsonText(json, "delivery_state"), "0xAA");
+        EXPECT_EQ(jsonInt(json, "video_records"), 0);
+        EXPECT_EQ(jsonText(json, "video_config"), "");
     }
 }
