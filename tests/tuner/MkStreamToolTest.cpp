@@ -42,13 +42,16 @@ TEST(MkStreamTool, FileIsOneCleanProgrammeForFfprobeAndFfmpeg) {
     const std::string f = make("t.ts", "--area 7 --slot 14 --seconds 6");
     std::string out;
     ASSERT_EQ(runCommand("ffprobe -v error -show_entries "
-                         "program=program_id:stream=codec_name,width,height,channels -of compact " +
+                         "program=program_id:stream=codec_name,profile,width,height,channels -of "
+                         "compact " +
                              f,
                          &out),
               0);
     EXPECT_NE(out.find("program|program_id=57486"), std::string::npos) << out; // 0xE08E
-    EXPECT_NE(out.find("codec_name=h264|width=320|height=180"), std::string::npos) << out;
-    EXPECT_NE(out.find("codec_name=aac"), std::string::npos) << out;
+    EXPECT_NE(out.find("codec_name=h264|profile=Constrained Baseline|width=320|height=180"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("codec_name=aac|profile=LC"), std::string::npos) << out;
     size_t programs = 0;
     for (size_t at = 0; (at = out.find("program|", at)) != std::string::npos; ++at) ++programs;
     EXPECT_EQ(programs, 1u);
