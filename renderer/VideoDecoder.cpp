@@ -26,6 +26,149 @@ bool containsNal(const uint8_t* d, size_t n, int type) {
     return false;
 }
 
+namespace {
+// Exp-Golomb fields of a NAL unit's payload, read after emulation prevention bytes are taken
+// out; only the start of a unit is ever needed. Reading past the end yields zeros and marks
+// the reader bad.
+class BitReader {
+public:
+    BitReader(const uint8_t* d, size_t n) {
+        int zeros = 0;
+        for (size_t i = 0; i < n && rbsp_.size() < kMaxBytes; ++i) {
+            if (zeros >= 2 && d[i] == 3) {
+                zeros = 0;
+                continue;
+            }
+            rbsp_.push_back(d[i]);
+            zeros = d[i] == 0 ? zeros + 1 : 0;
+        }
+    }
+    bool ok() const { return !bad_; }
+    uint32_t bit() {
+        if (pos_ >= rbsp_.size() * 8) {
+            bad_ = true;
+            return 0;
+        }
+        const uint32_t b = (rbsp_[pos_ / 8] >> (7 - pos_ % 8)) & 1;
+        ++pos_;
+        return b;
+    }
+    uint32_t bits(int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i) v = (v << 1) | bit();
+        return v;
+    }
+    uint32_t ue() {
+        int zeros = 0;
+        while (!bad_ && bit() == 0) {
+            if (++zeros > 31) {
+                bad_ = true;
+                return 0;
+            }
+        }
+        return zeros ? ((1u << zeros) - 1 + bits(zeros)) : 0;
+    }
+    int32_t se() {
+        const uint32_t k = ue();
+        return (k & 1) ? int32_t((k + 1) / 2) : -int32_t(k / 2);
+    }
+
+private:
+    static constexpr size_t kMaxBytes = 512;
+    std::vector<uint8_t> rbsp_;
+    size_t pos_ = 0;
+    bool bad_ = false;
+};
+
+void skipScalingList(BitReader& r, int size) {
+    int last = 8, next = 8;
+    for (int j = 0; j < size && r.ok(); ++j) {
+        if (next != 0) next = (last + r.se() + 256) % 256;
+        if (next != 0) last = next;
+    }
+}
+} // namespace
+
+bool VideoDecoder::parseSps(const uint8_t* p, size_t n) {
+    BitReader r(p, n);
+    const uint32_t profile = r.bits(8);
+    r.bits(16); // constraint flags, level
+    r.ue();     // id
+    bool separatePlanes = false;
+    if (profile == 100 || profile == 110 || profile == 122 || profile == 244 || profile == 44 ||
+        profile == 83 || profile == 86 || profile == 118 || profile == 128 || profile == 138 ||
+        profile == 139 || profile == 134 || profile == 135) {
+        const uint32_t chroma = r.ue();
+        if (chroma == 3) separatePlanes = r.bit();
+        r.ue(); // bit depths
+        r.ue();
+        r.bit();
+        if (r.bit()) {
+            for (int i = 0; i < (chroma != 3 ? 8 : 12) && r.ok(); ++i)
+                if (r.bit()) skipScalingList(r, i < 6 ? 16 : 64);
+        }
+    }
+    const uint32_t log2MaxFrameNum = r.ue() + 4;
+    const uint32_t pocType = r.ue();
+    if (pocType == 0) {
+        r.ue();
+    } else if (pocType == 1) {
+        r.bit();
+        r.se();
+        r.se();
+        const uint32_t cycle = r.ue();
+        if (cycle > 255) return false;
+        for (uint32_t i = 0; i < cycle; ++i) r.se();
+    }
+    r.ue(); // reference frames
+    const bool gapsAllowed = r.bit();
+    if (!r.ok() || log2MaxFrameNum > 16 || pocType > 2) return false;
+    log2MaxFrameNum_ = int(log2MaxFrameNum);
+    gapsAllowed_ = gapsAllowed;
+    separatePlanes_ = separatePlanes;
+    return true;
+}
+
+bool VideoDecoder::frameNumGap(const uint8_t* d, size_t n) {
+    for (size_t i = 0; i + 3 < n; ++i) {
+        if (d[i] != 0 || d[i + 1] != 0 || d[i + 2] != 1) continue;
+        const uint8_t header = d[i + 3];
+        const int type = header & 0x1F;
+        const uint8_t* payload = d + i + 4;
+        const size_t left = n - (i + 4);
+        if (type == 7) {
+            if (!parseSps(payload, left)) log2MaxFrameNum_ = 0;
+        } else if (type == 1 || type == 5) {
+            // The first slice tells the picture's frame number.
+            if (log2MaxFrameNum_ == 0) return false;
+            BitReader r(payload, left);
+            r.ue(); // first macroblock
+            r.ue(); // slice type
+            r.ue(); // picture parameter set
+            if (separatePlanes_) r.bits(2);
+            const int frameNum = int(r.bits(log2MaxFrameNum_));
+            if (!r.ok()) return false;
+            const bool reference = (header >> 5) & 3;
+            bool gap = false;
+            if (type == 5) {
+                prevRefFrameNum_ = 0;
+                return false;
+            }
+            if (!gapsAllowed_ && prevRefFrameNum_ >= 0) {
+                // A picture numbers itself one past the last reference picture (the same for
+                // the second field of a pair). Frame number 1 also follows a picture that
+                // reset the numbering.
+                const int next = (prevRefFrameNum_ + 1) % (1 << log2MaxFrameNum_);
+                gap = frameNum != prevRefFrameNum_ && frameNum != next && frameNum != 1;
+            }
+            if (reference) prevRefFrameNum_ = frameNum;
+            return gap;
+        }
+        i += 2;
+    }
+    return false;
+}
+
 VideoDecoder::VideoDecoder() {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
     if (!codec) return;
@@ -50,12 +193,15 @@ VideoDecoder::~VideoDecoder() {
 void VideoDecoder::flush() {
     if (ctx_) avcodec_flush_buffers(ctx_);
     waitIdr_ = true;
+    prevRefFrameNum_ = -1;
 }
 
 void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
                           std::vector<FramePtr>& out, bool afterGap) {
     if (!ctx_ || !pkt_ || size == 0 || size > (64u << 20)) return;
-    if (afterGap) waitIdr_ = true;
+    // A unit lost before this one: marked by whoever lost it, or seen in the frame numbers
+    // (units lost before they reached us).
+    if (frameNumGap(data, size) || afterGap) waitIdr_ = true;
     if (waitIdr_) {
         if (!key && !containsIdr(data, size)) {
             ++dropped_;

@@ -2,7 +2,8 @@
 // H.264 decoding (libavcodec) and scaling to the video window's size (libswscale).
 // A broken access unit is dropped and decoding waits for the next IDR picture, so a damaged
 // stream shows a frozen-then-fresh picture rather than a smeared one. The same holds after a
-// unit went missing: the decoder would otherwise fill the gap from older pictures.
+// unit went missing (marked by the source or the queue, or seen as a jump in the frame
+// numbers): the decoder would otherwise fill the gap from older pictures.
 #include "MediaTypes.h"
 
 #include <QImage>
@@ -44,9 +45,16 @@ public:
     size_t decodedPictures() const { return decoded_; }
 
 private:
+    // Frame numbers of reference pictures follow each other; a jump means units were lost.
+    bool frameNumGap(const uint8_t* data, size_t size);
+    bool parseSps(const uint8_t* payload, size_t size);
+
     AVCodecContext* ctx_ = nullptr;
     AVPacket* pkt_ = nullptr;
     bool waitIdr_ = true;
+    int log2MaxFrameNum_ = 0; // 0: no parameter set read yet
+    bool gapsAllowed_ = false, separatePlanes_ = false;
+    int prevRefFrameNum_ = -1;
     size_t dropped_ = 0, decoded_ = 0;
 };
 
