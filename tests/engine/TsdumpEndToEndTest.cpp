@@ -75,12 +75,21 @@ std::string makeStream(const std::string& name, const std::string& options, int 
     return file;
 }
 
+// kobal_tsdump's report on a file (with every record's size), empty when the run failed.
+std::string dumpFile(const std::string& file) {
+    std::string json;
+    const int status = runCommand(
+        "timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file + "' 2>/dev/null", &json);
+    EXPECT_EQ(status, 0) << file;
+    return status == 0 ? json : std::string();
+}
+
 } // namespace
 
 TEST(TsdumpEndToEnd, EveryFrameOfAFileReachesTheLinkWholeAndInOrder) {
     const std::string file = makeStream("clean.ts", "");
-    std::string json;
-    ASSERT_EQ(runCommand(tool("kobal_tsdump") + " --sizes '" + file + "' 2>/dev/null", &json), 0);
+    const std::string json = dumpFile(file);
+    ASSERT_FALSE(json.empty());
     EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
     EXPECT_NE(json.find("\"before_frames\": true"), std::string::npos);
     EXPECT_EQ(jsonInt(json, "video_records"), jsonInt(json, "video_sent"));
@@ -114,11 +123,8 @@ TEST(TsdumpEndToEnd, EveryFrameOfAFileReachesTheLinkWholeAndInOrder) {
 TEST(TsdumpEndToEnd, DamagedStreamsPlayThroughWithoutOverrun) {
     const std::string file =
         makeStream("damaged.ts", "--lose 5 --bad-sync 5 --scrambled 5 --oversized-af 5 --seed 3");
-    std::string json;
-    ASSERT_EQ(
-        runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file + "' 2>/dev/null",
-                   &json),
-        0);
+    const std::string json = dumpFile(file);
+    ASSERT_FALSE(json.empty());
     EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
     EXPECT_GT(jsonInt(json, "video_records"), 100);
     EXPECT_GT(jsonInt(json, "audio_records"), 400);
@@ -137,11 +143,8 @@ TEST(TsdumpEndToEnd, OutsizedAndOddStructuresStayWithinTheirBounds) {
     {
         SCOPED_TRACE("--pcr-on-video");
         const std::string file = makeStream("pcr-on-video.ts", "--pcr-on-video 20", 10);
-        std::string json;
-        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file +
-                                 "' 2>/dev/null",
-                             &json),
-                  0);
+        const std::string json = dumpFile(file);
+        ASSERT_FALSE(json.empty());
         EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
         const auto video = probeSizes(file, "video");
         const auto sent = jsonList(json, "video_sizes");
@@ -153,11 +156,8 @@ TEST(TsdumpEndToEnd, OutsizedAndOddStructuresStayWithinTheirBounds) {
     {
         SCOPED_TRACE("--tiny-adts");
         const std::string file = makeStream("tiny-adts.ts", "--tiny-adts 30 --seed 5", 10);
-        std::string json;
-        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file +
-                                 "' 2>/dev/null",
-                             &json),
-                  0);
+        const std::string json = dumpFile(file);
+        ASSERT_FALSE(json.empty());
         EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
         EXPECT_GT(jsonInt(json, "audio_records"), 300);
         for (long size : jsonList(json, "audio_sizes")) EXPECT_GE(size, 9);
@@ -167,10 +167,8 @@ TEST(TsdumpEndToEnd, OutsizedAndOddStructuresStayWithinTheirBounds) {
     {
         SCOPED_TRACE("--huge-pmt");
         const std::string file = makeStream("huge-pmt.ts", "--huge-pmt", 10);
-        std::string json;
-        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " '" + file + "' 2>/dev/null",
-                             &json),
-                  0);
+        const std::string json = dumpFile(file);
+        ASSERT_FALSE(json.empty());
         EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
         EXPECT_NE(json.find("\"video\": 385"), std::string::npos);
         EXPECT_GT(jsonInt(json, "video_records"), 100);
@@ -179,11 +177,8 @@ TEST(TsdumpEndToEnd, OutsizedAndOddStructuresStayWithinTheirBounds) {
     {
         SCOPED_TRACE("--huge-pes");
         const std::string file = makeStream("huge-pes.ts", "--huge-pes", 12);
-        std::string json;
-        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file +
-                                 "' 2>/dev/null",
-                             &json),
-                  0);
+        const std::string json = dumpFile(file);
+        ASSERT_FALSE(json.empty());
         EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
         EXPECT_GT(jsonInt(json, "video_records"), 100);
         EXPECT_GE(jsonInt(json, "video_oversize"), 1);
@@ -195,10 +190,8 @@ TEST(TsdumpEndToEnd, OutsizedAndOddStructuresStayWithinTheirBounds) {
     {
         SCOPED_TRACE("--huge-sps");
         const std::string file = makeStream("huge-sps.ts", "--huge-sps", 6);
-        std::string json;
-        ASSERT_EQ(runCommand("timeout 120 " + tool("kobal_tsdump") + " '" + file + "' 2>/dev/null",
-                             &json),
-                  0);
+        const std::string json = dumpFile(file);
+        ASSERT_FALSE(json.empty());
         EXPECT_NE(jsonText(json, "delivery_state"), "0xAA");
         EXPECT_EQ(jsonInt(json, "video_records"), 0);
         EXPECT_EQ(jsonText(json, "video_config"), "");

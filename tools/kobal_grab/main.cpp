@@ -21,7 +21,7 @@
 #include "engine/TunerSession.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
-#include "platform/Registry.h"
+#include "tools/PrivateInstallFolder.h"
 #include "tuner/CTDMBDll.h"
 #endif
 
@@ -34,7 +34,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <time.h>
@@ -163,33 +162,6 @@ bool parse(int argc, char** argv, Options& o) {
            o.area >= 0 && o.area < 47 && o.slot >= 0 && o.slot < 50;
 }
 
-#ifdef KOBAL_GRAB_LIVE
-// Named objects (the renderer link, its events, the engine's semaphores) are scoped by the
-// install folder: without KOBAL_HOME a live run takes a temporary one.
-struct PrivateScope {
-    std::string folder;
-    PrivateScope() {
-        if (std::getenv("KOBAL_HOME")) return;
-        if (!std::getenv("KOBAL_TUNER")) {
-            if (auto tuner = kobal::Registry::read("tuner"))
-                setenv("KOBAL_TUNER", tuner->c_str(), 1);
-        }
-        if (!std::getenv("KOBAL_REPLAY_DIR")) {
-            if (auto dir = kobal::Registry::read("replay_Dir", 4096))
-                setenv("KOBAL_REPLAY_DIR", dir->c_str(), 1);
-        }
-        char pattern[] = "/tmp/kobal-grab-XXXXXX";
-        if (!mkdtemp(pattern)) return;
-        folder = pattern;
-        setenv("KOBAL_HOME", folder.c_str(), 1);
-    }
-    ~PrivateScope() {
-        std::error_code ec;
-        if (!folder.empty()) std::filesystem::remove_all(folder, ec);
-    }
-};
-#endif
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -203,8 +175,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 #ifdef KOBAL_GRAB_LIVE
-    std::unique_ptr<PrivateScope> scope;
-    if (o.file.empty()) scope = std::make_unique<PrivateScope>();
+    std::unique_ptr<kobal::tools::PrivateInstallFolder> scope;
+    if (o.file.empty()) scope = std::make_unique<kobal::tools::PrivateInstallFolder>("grab");
 #endif
     QApplication app(argc, argv);
     GrabHost host;

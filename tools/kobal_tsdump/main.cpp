@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -27,7 +26,7 @@
 #include "engine/ServiceInfoLog.h"
 #include "engine/SessionHost.h"
 #include "engine/TunerSession.h"
-#include "platform/Registry.h"
+#include "tools/PrivateInstallFolder.h"
 #include "tuner/CTDMBDll.h"
 
 using namespace kobal;
@@ -247,32 +246,6 @@ std::string jsonString(const std::string& s) {
     return out + "\"";
 }
 
-// Named objects (the renderer link, its events, the engine's semaphores) are scoped by the
-// install folder. Unless a folder is given, the tool works in a temporary one of its own, so
-// it never meets a player running on the same account; the tuner chosen in the user's
-// registry still applies.
-struct PrivateScope {
-    std::string folder;
-    PrivateScope() {
-        if (std::getenv("KOBAL_HOME")) return;
-        if (!std::getenv("KOBAL_TUNER")) {
-            if (auto tuner = Registry::read("tuner")) setenv("KOBAL_TUNER", tuner->c_str(), 1);
-        }
-        if (!std::getenv("KOBAL_REPLAY_DIR")) {
-            if (auto dir = Registry::read("replay_Dir", 4096))
-                setenv("KOBAL_REPLAY_DIR", dir->c_str(), 1);
-        }
-        char pattern[] = "/tmp/kobal-tsdump-XXXXXX";
-        if (!mkdtemp(pattern)) return;
-        folder = pattern;
-        setenv("KOBAL_HOME", folder.c_str(), 1);
-    }
-    ~PrivateScope() {
-        std::error_code ec;
-        if (!folder.empty()) std::filesystem::remove_all(folder, ec);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -284,7 +257,7 @@ int main(int argc, char** argv) {
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
         !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const PrivateScope scope;
+    const tools::PrivateInstallFolder scope("tsdump");
     QGuiApplication app(argc, argv); // the simulator draws its picture with Qt
 
     if (o.slot < 0) o.slot = AreaPresetTable::station(o.area, 0).slot;
