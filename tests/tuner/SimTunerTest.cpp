@@ -275,10 +275,11 @@ TEST_F(SimTuner, AfterALossOrAStallTheBroadcastGoesOnFromTheClock) {
     pollPcrs(t, 1.2, points, &afterStall);
     ASSERT_GT(points.size(), afterLossCount + 10);
 
-    // PCR minus arrival time stays put (within the pacing and scheduling slack).
+    // PCR minus arrival time stays put (within the pacing and scheduling slack of a busy
+    // machine; a paused timeline would be 2.5 s off, and 5 s after the stall).
     const double offset = points.front().second - points.front().first;
     for (size_t i = 0; i < points.size(); ++i)
-        EXPECT_NEAR(points[i].second - points[i].first, offset, 0.25)
+        EXPECT_NEAR(points[i].second - points[i].first, offset, 1.0)
             << i
             << (i < beforeCount      ? " before"
                 : i < afterLossCount ? " after loss"
