@@ -54,6 +54,14 @@ std::vector<MediaPacket> readPackets(const std::string& path) {
     return out;
 }
 
+// The pictures of a file, in order.
+std::vector<MediaPacket> videoPackets(const std::string& path) {
+    std::vector<MediaPacket> video;
+    for (auto& p : readPackets(path))
+        if (p.kind == MediaPacket::Video) video.push_back(std::move(p));
+    return video;
+}
+
 // NAL unit types of an Annex B access unit, in order.
 std::vector<int> nalTypes(const std::vector<uint8_t>& au) {
     std::vector<int> out;
@@ -318,9 +326,7 @@ TEST(PacketQueue, TheVideoPacketAfterALostOneIsMarked) {
 TEST(LinkSourceRecords, AnnouncedParameterSetsFollowTheDelimiterOfAnIdrThatLacksThem) {
     const std::string ts = test::makeTs(2, 440, 15, true);
     ASSERT_FALSE(ts.empty());
-    std::vector<MediaPacket> video;
-    for (auto& p : readPackets(ts))
-        if (p.kind == MediaPacket::Video) video.push_back(std::move(p));
+    std::vector<MediaPacket> video = videoPackets(ts);
     ASSERT_GE(video.size(), 20u);
     const std::vector<uint8_t>& idr = video[0].data;
     ASSERT_EQ(nalTypes(idr).front(), 9);
@@ -358,9 +364,7 @@ TEST(LinkSourceRecords, AnnouncedParameterSetsFollowTheDelimiterOfAnIdrThatLacks
 TEST(LinkSourceRecords, PicturesTakeTheirOwnTimeAndNoneAfterALostUnitShowsBeforeAnIdr) {
     const std::string ts = test::makeTs(4, 440, 15, true);
     ASSERT_FALSE(ts.empty());
-    std::vector<MediaPacket> video;
-    for (auto& p : readPackets(ts))
-        if (p.kind == MediaPacket::Video) video.push_back(std::move(p));
+    std::vector<MediaPacket> video = videoPackets(ts);
     ASSERT_GE(video.size(), 59u);
     ASSERT_TRUE(video[15].key && video[30].key && video[45].key);
 
@@ -459,9 +463,7 @@ TEST(AudioDecoder, DualMonoIsDetectedAndEachProgrammeCanBeChosen) {
 TEST(VideoDecoder, ADamagedStreamResumesAtTheNextIdrPicture) {
     const std::string ts = test::makeTs(4, 440, 15);
     ASSERT_FALSE(ts.empty());
-    std::vector<MediaPacket> video;
-    for (auto& p : readPackets(ts))
-        if (p.kind == MediaPacket::Video) video.push_back(std::move(p));
+    std::vector<MediaPacket> video = videoPackets(ts);
     ASSERT_GE(video.size(), 55u);
     ASSERT_TRUE(video[15].key && video[30].key);
 
