@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Registry.h"
+#include "tuner/CTDMBDll.h"
 
 namespace kobal::tools {
 
@@ -16,13 +16,7 @@ class PrivateInstallFolder {
 public:
     explicit PrivateInstallFolder(const std::string& tool) {
         if (std::getenv("KOBAL_HOME")) return;
-        if (!std::getenv("KOBAL_TUNER")) {
-            if (auto tuner = Registry::read("tuner")) setenv("KOBAL_TUNER", tuner->c_str(), 1);
-        }
-        if (!std::getenv("KOBAL_REPLAY_DIR")) {
-            if (auto dir = Registry::read("replay_Dir", 4096))
-                setenv("KOBAL_REPLAY_DIR", dir->c_str(), 1);
-        }
+        veltra::keepBackendChoice();
         std::string pattern = "/tmp/kobal-" + tool + "-XXXXXX";
         if (!mkdtemp(pattern.data())) return;
         folder_ = pattern;

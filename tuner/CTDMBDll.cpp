@@ -61,18 +61,25 @@ std::unique_ptr<TunerBackend> makeBackend(const std::string& name) {
     return std::make_unique<NoDeviceBackend>();
 }
 
+namespace {
+std::string configuredBackend() {
+    if (const char* env = std::getenv("KOBAL_TUNER")) return env;
+    return kobal::Registry::read("tuner").value_or(std::string());
+}
+} // namespace
+
+void keepBackendChoice() {
+    const std::string name = configuredBackend();
+    if (!name.empty()) setenv("KOBAL_TUNER", name.c_str(), 1);
+    const std::string folder = ReplayBackend::configuredFolder();
+    if (!folder.empty()) setenv("KOBAL_REPLAY_DIR", folder.c_str(), 1);
+}
+
 } // namespace veltra
 
 using namespace veltra;
 
-CTDMBDll::CTDMBDll() {
-    std::string name;
-    if (const char* env = std::getenv("KOBAL_TUNER"))
-        name = env;
-    else
-        name = kobal::Registry::read("tuner").value_or(std::string());
-    backend_ = makeBackend(name);
-}
+CTDMBDll::CTDMBDll() : backend_(makeBackend(configuredBackend())) {}
 
 CTDMBDll::~CTDMBDll() {
     Close();

@@ -146,6 +146,11 @@ private:
 
 namespace veltra {
 
+// Puts the backend choice (KOBAL_TUNER, else the registry value "tuner") and the replay
+// folder (KOBAL_REPLAY_DIR, else "replay_Dir") into the environment, so tuner objects built
+// later keep them even when the process has moved to another install folder (the tools do).
+void keepBackendChoice();
+
 // Process-wide controls of the simulated world (signal conditions and the USB plug), for tests
 // and the settings knob KOBAL_SIM_SIGNAL. They affect every CTDMBDll with the sim backend.
 namespace sim {
