@@ -1,5 +1,7 @@
 #include "updater/FtpListing.h"
 
+#include "platform/ByteReader.h"
+
 namespace kobal::update {
 namespace {
 
@@ -67,15 +69,15 @@ bool parseLine(std::string_view line, ListingEntry& entry) {
 
 std::vector<ListingEntry> parseListing(std::string_view text) {
     std::vector<ListingEntry> entries;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
+    ByteReader r(text.data(), text.size());
+    while (!r.atEnd()) {
+        const size_t start = r.position();
+        while (!r.atEnd() && r.peek() != '\n') r.u8();
+        std::string_view line = text.substr(start, r.position() - start);
+        if (!r.atEnd()) r.u8(); // the newline
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         ListingEntry entry;
         if (parseLine(line, entry)) entries.push_back(std::move(entry));
-        start = end + 1;
     }
     return entries;
 }
