@@ -1,5 +1,6 @@
 #include "channels/ChannelListFile.h"
 
+#include "platform/ByteReader.h"
 #include "platform/Dialogs.h"
 
 #include <QDir>
@@ -24,24 +25,6 @@ void putU16(std::string& out, char16_t u) {
 void putI32(std::string& out, int v) {
     const auto u = static_cast<uint32_t>(v);
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-}
-
-char16_t getU16(const std::string& in, size_t at) {
-    return static_cast<char16_t>(static_cast<unsigned char>(in[at]) |
-                                 (static_cast<unsigned char>(in[at + 1]) << 8));
-}
-
-int getI32(const std::string& in, size_t at) {
-    uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= uint32_t(static_cast<unsigned char>(in[at + i])) << (8 * i);
-    return static_cast<int>(u);
-}
-
-// The units before the terminator, or -1 when there is none within maxUnits.
-int terminatedLength(const std::string& in, size_t at, int maxUnits) {
-    for (int i = 0; i < maxUnits; ++i)
-        if (getU16(in, at + 2 * size_t(i)) == 0) return i;
-    return -1;
 }
 
 QString fileDialogFilter() {
@@ -90,16 +73,17 @@ ChannelListFile::Error ChannelListFile::decode(const std::string& bytes,
                                                std::vector<ChlRecord>* records) {
     if (records) records->clear();
     if (bytes.size() < size_t(kHeaderBytes)) return Error::Count;
+    ByteReader file(bytes.data(), bytes.size());
     // The count: one to four decimal digits, then the terminator.
-    const int digits = terminatedLength(bytes, 0, kHeaderBytes / 2);
-    if (digits < 1 || digits > 4) return Error::Count;
+    bool terminated = false;
+    const std::u16string digits = file.utf16le(kHeaderBytes / 2, &terminated);
+    if (!terminated || digits.empty() || digits.size() > 4) return Error::Count;
     int count = 0;
-    for (int i = 0; i < digits; ++i) {
-        const char16_t u = getU16(bytes, 2 * size_t(i));
+    for (const char16_t u : digits) {
         if (u < u'0' || u > u'9') return Error::Count;
         count = count * 10 + (u - u'0');
     }
-    const size_t body = bytes.size() - kHeaderBytes;
+    const size_t body = file.remaining();
     const size_t present = body / kRecordBytes;
     if (present < size_t(count))
         return body % kRecordBytes != 0 ? Error::CutRecord : Error::MissingRecords;
@@ -108,17 +92,15 @@ ChannelListFile::Error ChannelListFile::decode(const std::string& bytes,
     out.reserve(size_t(count));
     std::set<int> seen;
     for (int i = 0; i < count; ++i) {
-        const size_t at = kHeaderBytes + size_t(i) * kRecordBytes;
+        ByteReader record = file.sub(kRecordBytes);
         ChlRecord r;
-        r.slot = getI32(bytes, at);
+        r.slot = static_cast<int>(record.u32le());
         if (!ChannelList::validSlot(r.slot)) return Error::Slot;
         if (!seen.insert(r.slot).second) return Error::DuplicateSlot;
-        const int units = terminatedLength(bytes, at + 4, kNameUnits);
-        if (units < 0) return Error::Name;
-        std::u16string name;
-        for (int k = 0; k < units; ++k) name.push_back(getU16(bytes, at + 4 + 2 * size_t(k)));
+        const std::u16string name = record.utf16le(kNameUnits, &terminated);
+        if (!terminated) return Error::Name;
         r.name = QString::fromUtf16(name.data(), qsizetype(name.size())).toStdString();
-        r.flag = getI32(bytes, at + 4 + kNameBytes);
+        r.flag = static_cast<int>(record.u32le());
         out.push_back(std::move(r));
     }
     if (records) *records = std::move(out);

@@ -1,6 +1,9 @@
 #include "engine/Caption.h"
 
 #include "engine/EucJp.h"
+#include "platform/ByteReader.h"
+
+#include <algorithm>
 
 namespace kobal {
 namespace {
@@ -71,28 +74,35 @@ void buildCaptionLines(const std::u16string& units, CaptionBlock& block) {
 
 bool CaptionDecoder::decodePesData(const uint8_t* d, size_t size) {
     if (!d || size < 10) return false;
-    if ((d[3] >> 2) != 1) return false; // only data group 1, the first language's statement
-    const int mode = d[8] >> 6;
+    ByteReader r(d, size);
+    r.skip(3);
+    if ((r.u8() >> 2) != 1) return false; // only data group 1, the first language's statement
+    r.skip(4);
+    const int mode = r.u8() >> 6;
     const size_t loop = (mode == 1 || mode == 2) ? 14 : 9;
-    const size_t u = loop + 3;
     block_.reset();
-    if (u + 5 <= size) {
-        const uint8_t parameter = d[u + 1];
-        size_t s = (size_t(d[u + 2]) << 16) | (size_t(d[u + 3]) << 8) | d[u + 4];
-        if (s > 0 && s < 512 && parameter == 0x20) {
-            if (s > size - (u + 5)) s = size - (u + 5); // cut where the packet's bytes end
-            buildCaptionLines(eucJpToUtf16(d + u + 5, s, 512), block_);
-        }
+    // The first data unit: separator, parameter, 24-bit size, body.
+    ByteReader unit(d, size);
+    unit.skip(loop + 4);
+    const uint8_t parameter = unit.u8();
+    size_t s = unit.u24be();
+    if (unit.ok() && s > 0 && s < 512 && parameter == 0x20) {
+        s = std::min(s, unit.remaining()); // cut where the packet's bytes end
+        const std::span<const uint8_t> body = unit.bytes(s);
+        buildCaptionLines(eucJpToUtf16(body.data(), body.size(), 512), block_);
     }
     return true;
 }
 
 bool CaptionDecoder::onPacket(const uint8_t* p, size_t size, bool unitStart) {
     if (!unitStart || !p || size < 9) return false;
-    if (p[0] != 0 || p[1] != 0 || p[2] != 1) return false;
-    const size_t start = 9 + size_t(p[8]);
-    if (start >= size) return false;
-    return decodePesData(p + start, size - start);
+    ByteReader r(p, size);
+    if (r.u24be() != 0x000001) return false;
+    r.skip(5);
+    r.skip(r.u8()); // PES header data
+    if (r.atEnd()) return false;
+    const std::span<const uint8_t> data = r.bytes(r.remaining());
+    return decodePesData(data.data(), data.size());
 }
 
 } // namespace kobal

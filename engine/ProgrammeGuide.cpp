@@ -1,7 +1,9 @@
 #include "engine/ProgrammeGuide.h"
 
 #include "engine/AribText.h"
+#include "platform/ByteReader.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kobal {
@@ -17,21 +19,6 @@ constexpr int kOpenEnded = 165 * 3600 + 165 * 60 + 165;
 void appendAscii(std::u16string& s, const char* a) {
     while (*a) s.push_back(static_cast<unsigned char>(*a++));
 }
-
-// Reads bounded by the section's own length (as the section declares it) and by the bytes
-// actually held, whichever is smaller.
-class SectionReader {
-public:
-    SectionReader(const uint8_t* d, size_t size, size_t limit)
-        : d_(d), limit_(limit < size ? limit : size) {}
-    bool ok(size_t off, size_t count = 1) const { return off + count <= limit_; }
-    uint8_t at(size_t off) const { return d_[off]; }
-    const uint8_t* ptr(size_t off) const { return d_ + off; }
-
-private:
-    const uint8_t* d_;
-    size_t limit_;
-};
 
 } // namespace
 
@@ -61,34 +48,41 @@ size_t ProgrammeGuide::parseSection(const uint8_t* data, size_t size, bool* comp
     if (complete) *complete = false;
     if (!data || size < 3) return 4;
     const size_t sectionLength = ((data[1] & 0x0F) << 8) | data[2];
-    // Offsets are tested against section_length itself, the way the guide has always read it.
-    const SectionReader r(data, size, sectionLength);
-    if (!r.ok(6)) return 4;
-    const int section = data[6];
+    // Reads are bounded by the section's own length (offsets from the section's first byte, the
+    // way the guide has always read it) and by the bytes actually held, whichever is smaller.
+    const size_t limit = std::min(size, sectionLength);
+    ByteReader header(data, limit);
+    header.skip(6);
+    const int section = header.u8();
+    if (!header.ok()) return 4;
     size_t b = 14;
     int position = 0;
     for (;;) {
         ++position;
         if (b + 2 >= sectionLength) break;
-        if (!r.ok(b + 4, 6) || !r.ok(b + 10, 2) || !r.ok(b + 13) || !r.ok(b + 17)) return b + 4;
+        ByteReader r(data, limit);
+        r.skip(b + 4);
         ProgrammeEvent ev;
-        int sh = bcd(r.at(b + 4)), sm = bcd(r.at(b + 5)), ss = bcd(r.at(b + 6));
-        int duration = bcd(r.at(b + 7)) * 3600 + bcd(r.at(b + 8)) * 60 + bcd(r.at(b + 9));
+        const int sh = bcd(r.u8()), sm = bcd(r.u8()), ss = bcd(r.u8());
+        const int dh = bcd(r.u8()), dm = bcd(r.u8()), ds = bcd(r.u8());
+        int duration = dh * 3600 + dm * 60 + ds;
         bool open = duration == kOpenEnded;
         int endTotal = sh * 3600 + sm * 60 + ss + duration;
         int eh = endTotal / 3600, em = endTotal / 60 % 60, es = endTotal % 60;
         if (eh > 23) eh -= 24;
 
-        const size_t loopLength = ((r.at(b + 10) & 0x0F) << 8) | r.at(b + 11);
-        const size_t descLength = r.at(b + 13);
-        const size_t nameLength = r.at(b + 17);
-        if (!r.ok(b + 18, nameLength) || !r.ok(b + 18 + nameLength)) return b + 4;
-        const size_t textLength = r.at(b + 18 + nameLength);
-        if (!r.ok(b + 19 + nameLength, textLength)) return b + 4;
+        const size_t loopLength = r.u16be() & 0x0FFF;
+        r.skip(1); // the first descriptor's tag
+        const size_t descLength = r.u8();
+        r.skip(3); // language
+        const std::span<const uint8_t> name = r.bytes(r.u8());
+        const std::span<const uint8_t> text = r.bytes(r.u8());
+        if (!r.ok()) return b + 4;
+        const size_t nameLength = name.size(), textLength = text.size();
 
         std::u16string line;
         if (nameLength >= 1 && nameLength <= kProgrammeTextMax)
-            line = decodeAribProgramme(r.ptr(b + 18), nameLength, false);
+            line = decodeAribProgramme(name.data(), nameLength, false);
         ev.title = line;
 
         char span[64] = "";
@@ -112,7 +106,7 @@ size_t ProgrammeGuide::parseSection(const uint8_t* data, size_t size, bool* comp
         }
 
         if (textLength >= 1 && textLength <= kProgrammeTextMax) {
-            ev.description = decodeAribProgramme(r.ptr(b + 19 + nameLength), textLength, true);
+            ev.description = decodeAribProgramme(text.data(), textLength, true);
             if (ev.description.size() > kProgrammeDescriptionMax)
                 ev.description.resize(kProgrammeDescriptionMax);
         }

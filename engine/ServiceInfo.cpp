@@ -2,7 +2,9 @@
 
 #include "engine/AribText.h"
 #include "engine/SessionHost.h"
+#include "platform/ByteReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kobal {
@@ -10,14 +12,14 @@ namespace kobal {
 std::u16string sdtServiceName(const uint8_t* p, size_t size) {
     // The first service's first descriptor is taken to be its service descriptor.
     if (!p || size < 22) return {};
-    const size_t providerLength = p[20];
-    if (21 + providerLength >= size) return {};
-    const size_t nameLength = p[21 + providerLength];
-    if (nameLength == 0 || nameLength >= 512) return {};
-    const size_t start = 22 + providerLength;
-    const size_t available = size > start ? size - start : 0;
+    ByteReader r(p, size);
+    r.skip(20);
+    r.skip(r.u8()); // provider name
+    const size_t nameLength = r.u8();
+    if (!r.ok() || nameLength == 0) return {};
     // A name running past the packet is read as far as the packet goes.
-    return decodeAribService(p + start, nameLength < available ? nameLength : available);
+    const std::span<const uint8_t> name = r.bytes(std::min(nameLength, r.remaining()));
+    return decodeAribService(name.data(), name.size());
 }
 
 void ServiceInfoReader::onParseStart() {
@@ -59,14 +61,18 @@ void ServiceInfoReader::onEitSection(const uint8_t* p, size_t size, bool unitSta
         if (fill_ > 0) append(p, size);
         return;
     }
-    const size_t pointer = p[0];
-    const size_t tail = 1 + pointer < size ? 1 + pointer : size; // where the new section starts
+    ByteReader r(p, size);
+    const size_t pointer = r.u8();
+    // The bytes up to the pointer end the section in progress; a pointer past the packet
+    // takes all of it.
+    const std::span<const uint8_t> before = r.bytes(std::min(pointer, r.remaining()));
     if (fill_ > 0) {
-        append(p + 1, tail - 1);
+        append(before.data(), before.size());
         parseCollected();
     }
     fill_ = 0;
-    append(p + tail, size - tail);
+    const std::span<const uint8_t> next = r.bytes(r.remaining());
+    append(next.data(), next.size());
     // Even a section that broke off part-way has stored the events it read, so the ticker is
     // looked at after every section start; it reports only real changes.
     if (guide_.rebuildTicker() && host_) {

@@ -82,7 +82,8 @@ ByteReader ByteReader::sub(size_t n) {
     return ByteReader(p, n);
 }
 
-std::u16string ByteReader::utf16le(size_t units) {
+std::u16string ByteReader::utf16le(size_t units, bool* terminated) {
+    if (terminated) *terminated = false;
     if (units > (limitEnd() - pos_) / 2) {
         failed_ = true;
         return {};
@@ -92,7 +93,10 @@ std::u16string ByteReader::utf16le(size_t units) {
     std::u16string text;
     for (size_t i = 0; i < units; ++i) {
         const char16_t c = char16_t(p[2 * i] | (p[2 * i + 1] << 8));
-        if (c == 0) break;
+        if (c == 0) {
+            if (terminated) *terminated = true;
+            break;
+        }
         text.push_back(c);
     }
     return text;

@@ -65,8 +65,9 @@ public:
     ByteReader sub(size_t n);
 
     // A fixed field of `units` UTF-16LE code units, up to its first NUL; a field without a
-    // terminator gives all of its units. The position always moves past the whole field.
-    std::u16string utf16le(size_t units);
+    // terminator gives all of its units (and *terminated false, for formats that require one).
+    // The position moves past the whole field.
+    std::u16string utf16le(size_t units, bool* terminated = nullptr);
 
     // Confines reads to the next n bytes; balanced by popLimit() even when it failed.
     bool pushLimit(size_t n);

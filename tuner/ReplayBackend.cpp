@@ -1,5 +1,6 @@
 #include "tuner/ReplayBackend.h"
 
+#include "platform/ByteReader.h"
 #include "platform/Registry.h"
 #include "tuner/AribText.h"
 #include "tuner/CTDMBDll.h"
@@ -10,6 +11,8 @@
 
 namespace veltra {
 namespace {
+
+using kobal::ByteReader;
 
 constexpr size_t kBufferBytes = 64 * 1024;
 constexpr size_t kScanBudget = 1 << 20;  // bytes one read() may skip looking for sync
@@ -22,30 +25,32 @@ constexpr int64_t kMaxPcrGap = ts::kPcrHz; // a longer step is a jump, not a clo
 bool parseSdt(const std::vector<uint8_t>& s, std::u16string* name, uint16_t* serviceId) {
     if (s.size() < 15 || s[0] != 0x42) return false;
     const size_t end = std::min(s.size(), static_cast<size_t>(3 + ((s[1] & 0x0F) << 8 | s[2]))) - 4;
+    ByteReader services(s.data(), end);
+    services.skip(11);
     bool have = false;
-    for (size_t at = 11; at + 5 <= end;) {
-        const uint16_t sid = static_cast<uint16_t>(s[at] << 8 | s[at + 1]);
-        const size_t loop = (s[at + 3] & 0x0F) << 8 | s[at + 4];
-        const size_t descEnd = std::min(end, at + 5 + loop);
-        for (size_t d = at + 5; d + 2 <= descEnd;) {
-            const size_t dlen = s[d + 1];
-            if (d + 2 + dlen > descEnd) break;
-            if (s[d] == 0x48 && dlen >= 3) {
-                const uint8_t type = s[d + 2];
-                const size_t pn = s[d + 3];
-                if (4 + pn < dlen + 2 && d + 4 + pn < descEnd) {
-                    const size_t nn = s[d + 4 + pn];
-                    if (d + 5 + pn + nn <= d + 2 + dlen && (!have || type == 0xC0)) {
-                        *name = decodeArib(&s[d + 5 + pn], nn);
-                        *serviceId = sid;
-                        if (type == 0xC0) return true;
-                        have = true;
-                    }
-                }
+    while (services.remaining() >= 5) {
+        const uint16_t sid = services.u16be();
+        services.skip(1);
+        const size_t loop = services.u16be() & 0x0FFF;
+        services.pushLimit(std::min(loop, services.remaining()));
+        while (services.remaining() >= 2) {
+            const uint8_t tag = services.u8();
+            const size_t length = services.u8();
+            if (length > services.remaining()) break;
+            // A broken descriptor spoils only itself.
+            ByteReader d = services.sub(length);
+            if (tag != 0x48 || length < 3) continue;
+            const uint8_t type = d.u8();
+            d.skip(d.u8()); // provider name
+            const std::span<const uint8_t> text = d.bytes(d.u8());
+            if (d.ok() && (!have || type == 0xC0)) {
+                *name = decodeArib(text.data(), text.size());
+                *serviceId = sid;
+                if (type == 0xC0) return true;
+                have = true;
             }
-            d += 2 + dlen;
         }
-        at = descEnd;
+        services.popLimit();
     }
     return have;
 }
@@ -65,8 +70,8 @@ bool readStreamService(const std::string& path, std::u16string* name, uint16_t* 
     // Takes the bytes of the section being collected; true once a whole SDT with a good CRC
     // gave the name. Bytes after a finished section start the next one unless they are
     // stuffing.
-    auto take = [&](const uint8_t* b, size_t len) {
-        section.insert(section.end(), b, b + len);
+    auto take = [&](std::span<const uint8_t> bytes) {
+        section.insert(section.end(), bytes.begin(), bytes.end());
         while (collecting && section.size() >= 3) {
             const size_t want = 3 + ((section[1] & 0x0F) << 8 | section[2]);
             if (section.size() < want) break;
@@ -96,24 +101,24 @@ bool readStreamService(const std::string& path, std::u16string* name, uint16_t* 
         const uint8_t* p = &data[i];
         i += ts::kPacketSize;
         if (ts::pidOf(p) != 0x0011 || (p[3] & 0xC0) || !(p[3] & 0x10)) continue;
-        size_t at = 4;
-        if (p[3] & 0x20) at += 1 + p[4];
-        if (at >= ts::kPacketSize) continue;
+        ByteReader packet(p, ts::kPacketSize);
+        packet.skip(4);
+        if (p[3] & 0x20) packet.skip(packet.u8()); // adaptation field
+        if (packet.atEnd()) continue;
         if (p[1] & 0x40) {
             // The bytes before the pointer field's target end the section in progress.
-            const size_t tail = p[at++];
-            if (at + tail >= ts::kPacketSize) {
+            const size_t tail = packet.u8();
+            if (tail >= packet.remaining()) {
                 collecting = false;
                 section.clear();
                 continue;
             }
-            if (collecting && take(p + at, tail)) return true;
-            at += tail;
+            if (collecting && take(packet.bytes(tail))) return true;
             section.clear();
             collecting = true;
-            if (take(p + at, ts::kPacketSize - at)) return true;
+            if (take(packet.bytes(packet.remaining()))) return true;
         } else if (collecting) {
-            if (take(p + at, ts::kPacketSize - at)) return true;
+            if (take(packet.bytes(packet.remaining()))) return true;
         }
     }
     return false;
