@@ -21,12 +21,16 @@ EsFramer::EsFramer(RendererLink& link, std::atomic<uint8_t>& deliveryState)
 
 void EsFramer::announceIfReady() {
     if (state_.load() != kDeliveryBoth) return;
+    bool sent;
     {
         std::lock_guard<std::mutex> guard(link_.lock());
-        if (link_.sendConfigBlocksLocked()) {
-            ++announcements_;
-            if (onAnnounced_) onAnnounced_();
-        }
+        sent = link_.sendConfigBlocksLocked();
+    }
+    // The session's part reads and writes settings and reports to the window: never under
+    // the link lock, which the UI thread takes too.
+    if (sent) {
+        ++announcements_;
+        if (onAnnounced_) onAnnounced_();
     }
     state_ = kDeliveryStreaming;
 }

@@ -35,8 +35,8 @@ struct FramerStats {
 class EsFramer {
 public:
     // Steps of announcing that belong to the session (mark the channel receivable, store the
-    // last channel, flag the stream established); called with the link lock held, only when
-    // both config blocks were sent.
+    // last channel, flag the stream established); called on the data pump after both config
+    // blocks were sent, with no lock held.
     using AnnouncedFn = std::function<void()>;
 
     EsFramer(RendererLink& link, std::atomic<uint8_t>& deliveryState);

@@ -1,7 +1,7 @@
 #include "engine/ServiceInfo.h"
 
 #include "engine/AribText.h"
-#include "engine/SessionHost.h"
+#include "engine/EngineOutputs.h"
 #include "platform/ByteReader.h"
 
 #include <algorithm>
@@ -26,13 +26,13 @@ void ServiceInfoReader::onParseStart() {
     serviceName_.clear();
     guide_.clear();
     fill_ = 0;
-    if (host_) host_->rebuildProgrammeList(guide_); // the main window's list starts empty too
+    if (out_) out_->programmeList(guide_); // the main window's list starts empty too
 }
 
 void ServiceInfoReader::onSdtSection(const uint8_t* payload, size_t size) {
     std::u16string name = sdtServiceName(payload, size);
     if (name != serviceName_) serviceName_ = std::move(name);
-    if (!serviceName_.empty() && host_) host_->setChannelStatus(u"チャンネル : " + serviceName_);
+    if (!serviceName_.empty() && out_) out_->statusLine(u"チャンネル : " + serviceName_);
 }
 
 void ServiceInfoReader::append(const uint8_t* p, size_t n) {
@@ -75,14 +75,14 @@ void ServiceInfoReader::onEitSection(const uint8_t* p, size_t size, bool unitSta
     append(next.data(), next.size());
     // Even a section that broke off part-way has stored the events it read, so the ticker is
     // looked at after every section start; it reports only real changes.
-    if (guide_.rebuildTicker() && host_) {
-        host_->setProgrammeTicker(guide_.ticker());
-        host_->rebuildProgrammeList(guide_);
+    if (guide_.rebuildTicker() && out_) {
+        out_->programmeTicker(guide_.ticker());
+        out_->programmeList(guide_);
     }
 }
 
 void ServiceInfoReader::onCaptionPes(const uint8_t* payload, size_t size) {
-    if (captions_.onPacket(payload, size, true) && host_) host_->showCaption(captions_.block());
+    if (captions_.onPacket(payload, size, true) && out_) out_->caption(captions_.block());
 }
 
 } // namespace kobal

@@ -1,6 +1,6 @@
 #pragma once
 // The parse thread's reader of the service name (SDT), the present/following guide (EIT)
-// and captions, reporting to the session's host. It is the parse thread's SiSink: every call
+// and captions, reporting to an EngineOutputSink. It is the parse thread's SiSink: every call
 // comes from the parse thread, with a packet's payload after any adaptation field.
 #include "engine/Caption.h"
 #include "engine/ProgrammeGuide.h"
@@ -13,15 +13,15 @@
 
 namespace kobal {
 
-class SessionHost;
+class EngineOutputSink;
 
 inline constexpr size_t kSectionCollectorSize = 4096;
 
 class ServiceInfoReader : public SiSink {
 public:
-    explicit ServiceInfoReader(SessionHost* host = nullptr) : host_(host) {}
+    explicit ServiceInfoReader(EngineOutputSink* out = nullptr) : out_(out) {}
 
-    void setHost(SessionHost* host) { host_ = host; }
+    void setOutputs(EngineOutputSink* out) { out_ = out; }
 
     // Parse thread start: service name, guide, ticker and collector emptied.
     void onParseStart() override;
@@ -37,7 +37,7 @@ public:
     void onCaptionPes(const uint8_t* payload, size_t size) override;
 
     // Parse thread (and tests once it has stopped): the parse thread reassigns these. Other
-    // threads get the name as a copy through the host's status line.
+    // threads get the name as a copy through the status line.
     const std::u16string& serviceName() const { return serviceName_; }
     const ProgrammeGuide& guide() const { return guide_; }
     const CaptionDecoder& captions() const { return captions_; }
@@ -47,7 +47,7 @@ private:
     void append(const uint8_t* p, size_t n);
     bool parseCollected();
 
-    SessionHost* host_;
+    EngineOutputSink* out_;
     std::u16string serviceName_;
     ProgrammeGuide guide_;
     CaptionDecoder captions_;

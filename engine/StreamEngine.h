@@ -69,7 +69,8 @@ public:
     // GetTSStream-like source: fills buffer (2256 bytes), nonzero when its first 1128 bytes
     // are new stream data.
     using StreamSource = std::function<int(unsigned char* buffer, int length)>;
-    // Shows "error - Jor #2" (the parse thread waits for the answer).
+    // Asks for the "error - Jor #2" message box; must return at once (the session queues it
+    // for the window: the UI thread joins this thread at stop, so waiting here can deadlock).
     using MessageFn = std::function<void(const std::string& text)>;
 
     explicit StreamEngine(RendererLink& link);

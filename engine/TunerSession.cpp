@@ -6,8 +6,9 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/SessionHost.h"
+#include "engine/SessionWindow.h"
 #include "platform/Dialogs.h"
+#include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "tuner/CTDMBDll.h"
 
@@ -44,15 +45,20 @@ int keyNumber(const std::string& key, size_t from, size_t count) {
     return atoiText(key.substr(from, count));
 }
 
+std::string configFile() {
+    return paths::inInstall("config.ini");
+}
+
 } // namespace
 
-TunerSession::TunerSession(SessionHost& host)
-    : host_(host), tuner_(std::make_unique<CTDMBDll>()), serviceInfo_(&host), engine_(link_) {
+TunerSession::TunerSession(SessionWindow& window)
+    : window_(window), tuner_(std::make_unique<CTDMBDll>()), serviceInfo_(&outputs_),
+      engine_(link_) {
     engine_.setSink(&serviceInfo_);
     engine_.setStreamSource(
         [this](unsigned char* buffer, int length) { return tuner_->GetTSStream(buffer, length); });
     engine_.setMessageFn(
-        [this](const std::string& text) { host_.messageBox(text, "1seg Message", MB_OK); });
+        [this](const std::string& text) { outputs_.messageBox(text, "1seg Message", MB_OK); });
     engine_.framer().setOnAnnounced([this] { onAnnounced(); });
 }
 
@@ -102,7 +108,7 @@ long TunerSession::onCopyData(unsigned long command, long processId,
         }
         if (linkReady_ == 0) resetPipeline();
         link_.openEvents();
-        host_.setSignalBars(0);
+        window_.setSignalBars(0);
         const int result = start(source);
         sleepMs(10);
         const int kind = engine_.sourceKind;
@@ -114,19 +120,19 @@ long TunerSession::onCopyData(unsigned long command, long processId,
         if (!ownProcess(processId)) return 0;
         linkReady_ = 1;
         linkResetRequested_ = false;
-        host_.restoreCursor();
-        if (!waitingKey_.empty()) host_.startTimer(kTimerTuneWaiting, 100);
+        window_.restoreCursor();
+        if (!waitingKey_.empty()) window_.startTimer(kTimerTuneWaiting, 100);
         return 1;
     case kCopyDataRendererStopped:
         if (!ownProcess(processId)) return 0;
-        if (host_.recordingRunning()) host_.stopRecording(true);
+        if (window_.recordingRunning()) window_.stopRecording(true);
         closeLink();
         engine_.sourceKind = kSourceNone;
         linkReady_ = 0;
         return 1;
     case kCopyDataStop:
         linkResetRequested_ = false;
-        host_.restoreCursor();
+        window_.restoreCursor();
         waitingKey_.clear();
         currentKey_.clear();
         closeLink();
@@ -145,7 +151,7 @@ int TunerSession::start(const std::u16string& source) {
         if (ext.empty()) return 1;
         if (upper(ext) == u".REC") {
             // Recorded files are played by the renderer alone: no engine thread runs.
-            host_.setChannelStatus(u"");
+            outputs_.statusLine(u"");
             engine_.sourceKind = kSourceFile;
             return 1;
         }
@@ -170,13 +176,13 @@ int TunerSession::tune(const std::u16string& source) {
     engine_.sourceKind = kSourceNone;
     if (startsWithXdmb(source)) {
         if (!tuner_->IsOpen()) {
-            if (!tuner_->Open(host_.windowHandle())) {
-                host_.requestQuit();
+            if (!tuner_->Open(window_.windowHandle())) {
+                window_.requestQuit();
                 return 0;
             }
             sleepMs(100);
         }
-        host_.writeConfig("DMBControl", "CurrentChannel", currentKey_);
+        Profile::writeString(configFile(), "DMBControl", "CurrentChannel", currentKey_);
         if (tuner_->IsOpen() &&
             tuner_->SetChannel(keyNumber(currentKey_, 0, 2), keyNumber(currentKey_, 2, 2),
                                keyNumber(currentKey_, 4, std::string::npos), 0.0f)) {
@@ -195,8 +201,8 @@ int TunerSession::tune(const std::u16string& source) {
 void TunerSession::closeLink() {
     link_.closeEvents(!linkResetRequested_);
     if (!linkResetRequested_) {
-        if (host_.timerArmed(kTimerSignalCheck)) host_.stopTimer(kTimerSignalCheck);
-        host_.stopTimer(kTimerSignalPoll);
+        if (window_.timerArmed(kTimerSignalCheck)) window_.stopTimer(kTimerSignalCheck);
+        window_.stopTimer(kTimerSignalPoll);
         stopEngine();
     } else {
         link_.closeAndDestroy();
@@ -205,7 +211,7 @@ void TunerSession::closeLink() {
 
 void TunerSession::stopEngine() {
     if (engine_.sourceKind == kSourceNone) linkReady_ = 0;
-    if (host_.recordingRunning()) host_.stopRecording(false);
+    if (window_.recordingRunning()) window_.stopRecording(false);
     engine_.stopThreads();
     link_.destroy();
     engine_.closeWaitObjects();
@@ -214,8 +220,8 @@ void TunerSession::stopEngine() {
 }
 
 bool TunerSession::slotReceivable(int slot) {
-    if (!tuner_->IsOpen() && !tuner_->Open(host_.windowHandle())) {
-        host_.requestQuit();
+    if (!tuner_->IsOpen() && !tuner_->Open(window_.windowHandle())) {
+        window_.requestQuit();
         return false;
     }
     if (slot < 0 || slot >= veltra::kSlotCount) return false;
@@ -226,28 +232,30 @@ void TunerSession::deviceRemoved() {
     linkReady_ = 0;
     tunerPresent_ = false;
     tuner_->Close();
-    host_.setChannelStatus(u"");
-    host_.hideChannelPanel();
-    host_.stopTimer(kTimerSignalPoll);
-    if (host_.timerArmed(kTimerSignalCheck)) host_.stopTimer(kTimerSignalCheck);
+    outputs_.statusLine(u"");
+    window_.hideChannelPanel();
+    window_.stopTimer(kTimerSignalPoll);
+    if (window_.timerArmed(kTimerSignalCheck)) window_.stopTimer(kTimerSignalCheck);
     stopEngine();
-    savedSignalBars_ = host_.signalBars();
-    host_.setSignalBars(0);
-    host_.showMessage(u"USBデバイスが取り外されました。");
+    savedSignalBars_ = window_.signalBars();
+    window_.setSignalBars(0);
+    window_.showMessage(u"USBデバイスが取り外されました。");
 }
 
 void TunerSession::deviceAttached() {
     tunerPresent_ = true;
-    host_.setSignalBars(savedSignalBars_);
-    host_.stopTimer(kTimerSignalPoll);
-    host_.reopenAndRescan();
-    if (!tuner_->IsOpen() && !tuner_->Open(host_.windowHandle()))
-        host_.showMessage(u"USBデバイスが見つかりません。システムを確認してください。");
+    window_.setSignalBars(savedSignalBars_);
+    window_.stopTimer(kTimerSignalPoll);
+    window_.reopenAndRescan();
+    if (!tuner_->IsOpen() && !tuner_->Open(window_.windowHandle()))
+        window_.showMessage(u"USBデバイスが見つかりません。システムを確認してください。");
 }
 
-// Data pump thread, link lock held: the channel delivers, so mark it receivable.
+// Data pump thread, after the config blocks went out (no lock held): the channel delivers, so
+// mark it receivable.
 void TunerSession::onAnnounced() {
-    const std::string key = host_.readConfig("DMBControl", "CurrentChannel", "No-Channel", 31);
+    const std::string key =
+        Profile::getString(configFile(), "DMBControl", "CurrentChannel", "No-Channel", 31);
     // Only a key that names a slot marks one ("No-Channel" names none).
     if (key.size() >= 2 && key[0] >= '0' && key[0] <= '9' && key[1] >= '0' && key[1] <= '9') {
         const int slot = (key[0] - '0') * 10 + (key[1] - '0');
@@ -256,12 +264,12 @@ void TunerSession::onAnnounced() {
                 tuner_->channelInfo[slot].found = 1;
                 tuner_->slotPair[slot].available = 1;
             }
-            host_.markChannelAvailable(slot);
+            outputs_.channelAvailable(slot);
         }
     }
-    host_.writeConfig("DMBControl", "LastChannel", key);
+    Profile::writeString(configFile(), "DMBControl", "LastChannel", key);
     streamEstablished_ = true;
-    host_.streamEstablished();
+    outputs_.streamEstablished();
 }
 
 } // namespace kobal

@@ -6,11 +6,16 @@
 //
 // The renderer drives it with copy-data commands 2, 3 and 4 (and the window sends itself 14),
 // all entering through onCopyData().
+//
+// It talks to the window through two contracts only: SessionWindow (commands, called on the UI
+// thread) and its EngineOutputSink (what the engine threads produce; the window pulls it). The
+// window owns the session; the session owns the sink, the link and the engine.
 #include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/EngineOutputs.h"
 #include "engine/RendererLink.h"
 #include "engine/ServiceInfo.h"
 #include "engine/StreamEngine.h"
@@ -19,7 +24,7 @@ class CTDMBDll;
 
 namespace kobal {
 
-class SessionHost;
+class SessionWindow;
 class SiSink;
 
 enum CopyDataCommand : unsigned long {
@@ -32,7 +37,7 @@ enum CopyDataCommand : unsigned long {
 class TunerSession {
 public:
     // Builds the tuner library object (it is not opened yet).
-    explicit TunerSession(SessionHost& host);
+    explicit TunerSession(SessionWindow& window);
     // Stops the engine and closes the tuner when it is open.
     ~TunerSession();
     TunerSession(const TunerSession&) = delete;
@@ -77,7 +82,11 @@ public:
 
     RendererLink& link() { return link_; }
     StreamEngine& engine() { return engine_; }
-    // The parse thread's reader of service name, guide and captions; it reports to the host
+    // What the engine threads produce for the window (status lines, ticker, programme list,
+    // captions, channel mark, stream established, message boxes). The window sets its wake-up
+    // before the first start and takes on its UI thread.
+    EngineOutputSink& outputs() { return outputs_; }
+    // The parse thread's reader of service name, guide and captions; it reports to outputs()
     // and is the engine's sink unless setSiSink replaces it.
     ServiceInfoReader& serviceInfo() { return serviceInfo_; }
     void setSiSink(SiSink* sink) { engine_.setSink(sink); }
@@ -89,7 +98,8 @@ private:
     void onAnnounced();
     bool ownProcess(long processId) const;
 
-    SessionHost& host_;
+    SessionWindow& window_;
+    EngineOutputSink outputs_; // outlives the engine's threads
     std::unique_ptr<CTDMBDll> tuner_;
     RendererLink link_;
     ServiceInfoReader serviceInfo_; // outlives the engine's threads

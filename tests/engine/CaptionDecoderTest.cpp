@@ -2,7 +2,7 @@
 // statement layouts and the hand-over to the session host.
 #include "engine/Caption.h"
 #include "engine/ServiceInfo.h"
-#include "engine/SessionHost.h"
+#include "tests/engine/OutputTap.h"
 
 #include <gtest/gtest.h>
 
@@ -40,16 +40,16 @@ Bytes pes(const Bytes& data) {
     return p;
 }
 
-struct CaptionHost : SessionHost {
+struct CaptionHost : test::OutputTap {
     std::vector<CaptionBlock> blocks;
-    void showCaption(const CaptionBlock& b) override { blocks.push_back(b); }
+    void onCaption(const CaptionBlock& b) override { blocks.push_back(b); }
 };
 
 } // namespace
 
 TEST(CaptionDecoder, RealRuleCaptionGivesTwoColouredLines) {
     CaptionHost host;
-    ServiceInfoReader reader(&host);
+    ServiceInfoReader reader(&host.sink);
     Bytes p = pes(statement(kBody));
     reader.onCaptionPes(p.data(), p.size());
     ASSERT_EQ(host.blocks.size(), 1u);

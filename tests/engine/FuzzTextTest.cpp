@@ -6,7 +6,7 @@
 #include "engine/EucJp.h"
 #include "engine/ProgrammeGuide.h"
 #include "engine/ServiceInfo.h"
-#include "engine/SessionHost.h"
+#include "tests/engine/OutputTap.h"
 #include "tests/engine/ProgrammeTestData.h"
 #include "tests/support/TestSupport.h"
 
@@ -42,17 +42,17 @@ Bytes exact(const Bytes& b) {
     return Bytes(b.begin(), b.end());
 }
 
-struct CheckingHost : SessionHost {
+struct CheckingHost : test::OutputTap {
     size_t calls = 0;
-    void setChannelStatus(const std::u16string& t) override {
+    void onStatusLine(const std::u16string& t) override {
         ++calls;
         EXPECT_LE(t.size(), kAribTextMax + 8);
     }
-    void setProgrammeTicker(const std::u16string& t) override {
+    void onTicker(const std::u16string& t) override {
         ++calls;
         EXPECT_LE(t.size(), 4 * kProgrammeTextMax + 64);
     }
-    void showCaption(const CaptionBlock& b) override {
+    void onCaption(const CaptionBlock& b) override {
         ++calls;
         for (const CaptionLine& l : b.lines) {
             EXPECT_LE(l.lineCount, kCaptionLines);
@@ -105,7 +105,7 @@ TEST(FuzzText, GuideParserTakesRandomAndDamagedSections) {
 TEST(FuzzText, ReaderTakesRandomAndDamagedPackets) {
     Rng rng;
     CheckingHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     // Real packets of every table in the samples, damaged, in random order, plus noise.
     std::string ts = readFile(samplesDir() + "/real-si/akita-nhk-tables.ts") +
                      readFile(samplesDir() + "/real-si/tokyomx-sdt.ts");

@@ -5,7 +5,7 @@
 #include "channels/AreaPresetTable.h"
 #include "engine/JisTable.h"
 #include "engine/ServiceInfo.h"
-#include "engine/SessionHost.h"
+#include "tests/engine/OutputTap.h"
 #include "tests/support/TestSupport.h"
 #include "tuner/AribText.h"
 #include "tuner/Captions.h"
@@ -61,9 +61,9 @@ Bytes withPointer(const std::vector<uint8_t>& section) {
     return p;
 }
 
-struct Host : SessionHost {
+struct Host : test::OutputTap {
     std::vector<CaptionBlock> captions;
-    void showCaption(const CaptionBlock& b) override { captions.push_back(b); }
+    void onCaption(const CaptionBlock& b) override { captions.push_back(b); }
 };
 
 } // namespace
@@ -121,7 +121,7 @@ TEST(ServiceInfoRoundTrip, TitlesTextsAndTimesOfADayOfProgrammes) {
 
 TEST(ServiceInfoRoundTrip, CaptionLinesComeBackWithTheirColours) {
     Host host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     for (long n = 0; n < 12; ++n) {
         auto lines = veltra::captionLinesFor(u"ニュース7　きょうの天気", n);
         Bytes d = veltra::buildCaptionStatement(lines, 30);

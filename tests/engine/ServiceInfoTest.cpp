@@ -2,7 +2,7 @@
 // collection across packets into the guide, the ticker and programme list hand-over.
 #include "engine/ServiceInfo.h"
 #include "engine/ServiceInfoLog.h"
-#include "engine/SessionHost.h"
+#include "tests/engine/OutputTap.h"
 #include "tests/engine/ProgrammeTestData.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,12 +13,12 @@ using namespace kobal::test;
 
 namespace {
 
-struct TextHost : SessionHost {
+struct TextHost : OutputTap {
     std::vector<std::u16string> status, tickers;
     std::vector<std::u16string> firstTitles; // title of record 1 at each list rebuild
-    void setChannelStatus(const std::u16string& t) override { status.push_back(t); }
-    void setProgrammeTicker(const std::u16string& t) override { tickers.push_back(t); }
-    void rebuildProgrammeList(const ProgrammeGuide& g) override {
+    void onStatusLine(const std::u16string& t) override { status.push_back(t); }
+    void onTicker(const std::u16string& t) override { tickers.push_back(t); }
+    void onProgrammeList(const ProgrammeGuide& g) override {
         firstTitles.push_back(g.events()[0].title);
     }
 };
@@ -88,14 +88,14 @@ TEST(ServiceInfoSdt, RealServiceNamesReachTheStatusLine) {
     if (readFile(samplesDir() + "/real-si/akita-nhk-tables.ts").empty())
         GTEST_SKIP() << "sample not available";
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     for (auto& [p, start] : packetsOn("akita-nhk-tables.ts", 0x11))
         if (start) r.onSdtSection(p.data(), p.size());
     EXPECT_EQ(r.serviceName(), u"NHK総合･秋田"); // the first service of the table
     ASSERT_EQ(host.status.size(), 1u);
     EXPECT_EQ(host.status[0], u"チャンネル : NHK総合･秋田");
 
-    ServiceInfoReader mx(&host);
+    ServiceInfoReader mx(&host.sink);
     auto packets = packetsOn("tokyomx-sdt.ts", 0x11);
     ASSERT_FALSE(packets.empty());
     for (auto& [p, start] : packets)
@@ -106,7 +106,7 @@ TEST(ServiceInfoSdt, RealServiceNamesReachTheStatusLine) {
 
 TEST(ServiceInfoSdt, StatusRepeatsAndAnEmptyNameKeepsTheLastStatus) {
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     Bytes named = sdtPayload({0x1B, 0x7E, 0xCD, 0xD8}); // "MX"
     r.onSdtSection(named.data(), named.size());
     r.onSdtSection(named.data(), named.size());
@@ -128,7 +128,7 @@ TEST(ServiceInfoEit, RealNhkGuideFromPacketsAndItsTicker) {
     if (readFile(samplesDir() + "/real-si/akita-nhk-tables.ts").empty())
         GTEST_SKIP() << "sample not available";
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     for (auto& [p, start] : packetsOn("akita-nhk-tables.ts", 0x12))
         r.onEitSection(p.data(), p.size(), start);
     r.onEitSection(kFlush.data(), kFlush.size(), true);
@@ -148,7 +148,7 @@ TEST(ServiceInfoEit, RealNhkGuideFromPacketsAndItsTicker) {
 
 TEST(ServiceInfoEit, SectionsAreParsedWhenTheNextOneStarts) {
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     Bytes present = eitSection(0, {ev(19, {0xA2})});
     feed(r, payloads({present}));
     EXPECT_EQ(r.guide().event(1).title, u""); // waiting for the next section start
@@ -158,7 +158,7 @@ TEST(ServiceInfoEit, SectionsAreParsedWhenTheNextOneStarts) {
     EXPECT_EQ(r.guide().event(2).title, u"");
     ASSERT_EQ(host.tickers.size(), 1u);
     // A continuation without a start in progress is dropped.
-    ServiceInfoReader fresh(&host);
+    ServiceInfoReader fresh(&host.sink);
     Bytes tail(present.begin() + 5, present.end());
     fresh.onEitSection(tail.data(), tail.size(), false);
     EXPECT_EQ(fresh.collectedBytes(), 0u);
@@ -166,7 +166,7 @@ TEST(ServiceInfoEit, SectionsAreParsedWhenTheNextOneStarts) {
 
 TEST(ServiceInfoEit, ABrokenSectionStillRefreshesTheTickerWithWhatItStored) {
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     feed(r, payloads({eitSection(0, {ev(19, {0xA2})})}));
     r.onEitSection(kFlush.data(), kFlush.size(), true);
     ASSERT_EQ(host.tickers.size(), 1u);
@@ -185,7 +185,7 @@ TEST(ServiceInfoEit, ABrokenSectionStillRefreshesTheTickerWithWhatItStored) {
 
 TEST(ServiceInfoEit, TwoSectionsInOnePacketAreBothParsed) {
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     Bytes both = eitSection(0, {ev(19, {0xA2})});
     Bytes second = eitSection(1, {ev(20, {0xA4})});
     both.insert(both.end(), second.begin(), second.end());
@@ -202,7 +202,7 @@ TEST(ServiceInfoEit, TwoSectionsInOnePacketAreBothParsed) {
 
 TEST(ServiceInfoEit, ChannelChangeDropsTheLastSection) {
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     feed(r, payloads({eitSection(0, {ev(19, {0xA2})})}));
     r.onParseReset();
     feed(r, payloads({eitSection(0, {ev(19, {0xA4})})}));
@@ -218,7 +218,7 @@ TEST(ServiceInfoEit, ChannelChangeDropsTheLastSection) {
 
 TEST(ServiceInfoEit, SectionLongerThanTheCollectorIsCut) {
     TextHost host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     std::vector<EitEvent> events;
     for (int i = 0; i < 40; ++i) events.push_back(ev(1, Bytes(120, 0xA2)));
     Bytes huge = eitSection(0, events); // about 5.6 KB, section_length wraps in 12 bits
@@ -230,14 +230,14 @@ TEST(ServiceInfoEit, SectionLongerThanTheCollectorIsCut) {
 }
 
 TEST(ServiceInfoLogJson, RecordsWhatTheHostWasGiven) {
-    struct LogHost : SessionHost {
+    struct LogHost : OutputTap {
         ServiceInfoLog log;
-        void setChannelStatus(const std::u16string& t) override { log.status(t); }
-        void setProgrammeTicker(const std::u16string& t) override { log.ticker(t); }
-        void rebuildProgrammeList(const ProgrammeGuide& g) override { log.programmeList(g); }
-        void showCaption(const CaptionBlock& b) override { log.caption(b); }
+        void onStatusLine(const std::u16string& t) override { log.status(t); }
+        void onTicker(const std::u16string& t) override { log.ticker(t); }
+        void onProgrammeList(const ProgrammeGuide& g) override { log.programmeList(g); }
+        void onCaption(const CaptionBlock& b) override { log.caption(b); }
     } host;
-    ServiceInfoReader r(&host);
+    ServiceInfoReader r(&host.sink);
     Bytes sdt = sdtPayload({0x1B, 0x7E, 0xCD, 0xD8, 0x1B, 0x7D, 0xA2}); // "MXあ"
     r.onSdtSection(sdt.data(), sdt.size());
     EitEvent e = ev(21, {0xA2});
@@ -246,7 +246,7 @@ TEST(ServiceInfoLogJson, RecordsWhatTheHostWasGiven) {
     r.onEitSection(kFlush.data(), kFlush.size(), true);
     CaptionBlock b;
     buildCaptionLines(u"\u000C\u0081赤\u000D青", b);
-    host.showCaption(b);
+    host.sink.caption(b);
 
     const std::string json = "{\n" + host.log.jsonMembers() + "\n}";
     EXPECT_NE(json.find("\"service_name\": \"MXあ\""), std::string::npos) << json;

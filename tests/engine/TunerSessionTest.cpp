@@ -4,15 +4,19 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QThread>
 #include <thread>
 
 #include "channels/AreaPresetTable.h"
 #include "engine/LinkReader.h"
-#include "engine/SessionHost.h"
+#include "engine/SessionWindow.h"
 #include "engine/SiSink.h"
 #include "engine/TunerSession.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "tests/engine/OutputTap.h"
+#include "tests/engine/TsTestStreams.h"
 #include "tests/support/TestSupport.h"
 #include "tuner/CTDMBDll.h"
 
@@ -24,7 +28,8 @@ namespace {
 
 constexpr int kArea = 7;
 
-struct RecordingHost : SessionHost {
+// The window's side of both contracts; outputs are taken on the thread that made them.
+struct RecordingHost : SessionWindow, test::OutputTap {
     std::u16string status = u"unchanged", message;
     std::atomic<int> marked{-1}, boxes{0}, established{0};
     std::vector<int> stopped;
@@ -32,22 +37,19 @@ struct RecordingHost : SessionHost {
     int recordStops = 0, cursorRestores = 0;
     std::vector<std::pair<int, int>> started;
 
-    void setChannelStatus(const std::u16string& t) override { status = t; }
+    void onStatusLine(const std::u16string& t) override { status = t; }
     void showMessage(const std::u16string& t) override { message = t; }
     void startTimer(int id, int ms) override { started.push_back({id, ms}); }
     void stopTimer(int id) override { stopped.push_back(id); }
     void restoreCursor() override { ++cursorRestores; }
-    void markChannelAvailable(int slot) override { marked = slot; }
+    void onChannelAvailable(int slot) override { marked = slot; }
     bool recordingRunning() override { return recording; }
     void stopRecording(bool) override {
         recording = false;
         ++recordStops;
     }
-    void streamEstablished() override { ++established; }
-    int messageBox(const std::string&, const std::string&, unsigned) override {
-        ++boxes;
-        return 1;
-    }
+    void onStreamEstablished() override { ++established; }
+    void onMessage(const EngineMessage&) override { ++boxes; }
 };
 
 struct ResetCounter : SiSink {
@@ -80,6 +82,7 @@ struct Fixture : ::testing::Test {
     void SetUp() override {
         veltra::sim::setArea(kArea);
         session = std::make_unique<TunerSession>(host);
+        host.listen(session->outputs());
     }
     void TearDown() override { session.reset(); }
 
@@ -267,6 +270,68 @@ TEST_F(TunerSessionTest, DeviceRemovalStopsEverythingAndAttachRestoresTheBars) {
     EXPECT_TRUE(session->tuner().IsOpen());
 }
 
+TEST_F(TunerSessionTest, EngineMessageBoxesQueueForTheUiThreadAndNeverHoldTheEngine) {
+    int argc = 0;
+    QCoreApplication app(argc, nullptr);
+    QObject window;
+    std::vector<EngineMessage> shown;
+    bool allOnUiThread = true;
+    // The window's wake-up: one queued call, after which the UI thread takes everything.
+    session->outputs().setWake([&] {
+        QMetaObject::invokeMethod(
+            &window,
+            [&] {
+                allOnUiThread &= QThread::currentThread() == app.thread();
+                for (EngineMessage& m : session->outputs().take().messages)
+                    shown.push_back(std::move(m));
+            },
+            Qt::QueuedConnection);
+    });
+    // Every video PES holds nothing but its header (the parse thread asks for a box each
+    // time); the sound between them must still reach the data pump.
+    test::Bytes stream;
+    int ccPmt = 0, ccV = 0, ccA = 0;
+    uint64_t pts = 90000;
+    for (int n = 0; stream.size() < 400 * 1128; ++n, pts += 1920) {
+        if (n % 60 == 0) {
+            test::append(stream, test::oneSegPmt(ccPmt));
+        } else if (n % 15 == 0) {
+            test::Bytes header = test::pes(0xE0, {}, pts, true);
+            header[8] = uint8_t(184 - 9);
+            header.resize(184, 0xFF);
+            test::append(stream, test::packet(0x181, true, ccV++, header));
+        } else {
+            test::append(stream,
+                         test::packetize(0x183, test::pes(0xC0, test::adts(150), pts), ccA));
+        }
+    }
+    std::atomic<size_t> given{0};
+    session->setStreamSource([&](unsigned char* buffer, int) {
+        const size_t at = given * 1128;
+        if (at + 1128 > stream.size()) return 0;
+        std::memcpy(buffer, stream.data() + at, 1128);
+        ++given;
+        return 1;
+    });
+    LinkReader reader(0);
+    ASSERT_TRUE(reader.open());
+    reader.start();
+    ASSERT_EQ(startLive(slot), 1);
+    // The UI thread is busy (it runs no events) while the engine goes on past the boxes.
+    EXPECT_TRUE(waitUntil([&] { return session->engine().counters().audioUnits > 1000; }));
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::processEvents();
+        return !shown.empty();
+    }));
+    EXPECT_TRUE(allOnUiThread);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_LE(shown.size(), EngineOutputSink::kMaxMessages);
+    EXPECT_EQ(shown[0].text, "error - Jor #2");
+    EXPECT_EQ(shown[0].title, "1seg Message");
+    session->onCopyData(kCopyDataStop, pid, {});
+}
+
 TEST(TunerSessionReplay, ARecordedChannelPlaysOnAcrossItsLoopPoint) {
     // A two-second recording of UHF 27: the replay tuner starts it over at its end, where the
     // timestamps and continuity counters jump back.
@@ -280,6 +345,7 @@ TEST(TunerSessionReplay, ARecordedChannelPlaysOnAcrossItsLoopPoint) {
     setenv("KOBAL_REPLAY_DIR", dir.c_str(), 1);
     RecordingHost host;
     auto session = std::make_unique<TunerSession>(host);
+    host.listen(session->outputs());
     unsetenv("KOBAL_TUNER");
     unsetenv("KOBAL_REPLAY_DIR");
     LinkReader reader(0);

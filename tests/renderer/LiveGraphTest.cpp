@@ -2,7 +2,7 @@
 // the renderer, as the player puts them together.
 #include "RendererTestSupport.h"
 #include "channels/AreaPresetTable.h"
-#include "engine/SessionHost.h"
+#include "engine/SessionWindow.h"
 #include "engine/TunerSession.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
@@ -48,7 +48,7 @@ protected:
     void SetUp() override {
         test::ensureApp();
         veltra::sim::setArea(kArea);
-        session = std::make_unique<TunerSession>(sessionHost);
+        session = std::make_unique<TunerSession>(sessionWindow);
         // The session lives on the UI thread: copy-data from the reader thread is posted there.
         host.onCopyData = [this](unsigned long c, long pid, const std::vector<uint8_t>& d) -> long {
             if (QThread::currentThread() == QCoreApplication::instance()->thread())
@@ -88,7 +88,7 @@ protected:
     // Card background: a block of the card's upper left, away from the name and the square.
     QColor background() { return test::meanColour(graph->currentPicture(), QRect(4, 4, 30, 20)); }
 
-    SessionHost sessionHost;
+    SessionWindow sessionWindow;
     std::unique_ptr<TunerSession> session;
     test::RecordingHost host;
     std::unique_ptr<MediaGraph> graph;

@@ -17,7 +17,7 @@
 #include "renderer/Presenter.h"
 
 #ifdef KOBAL_GRAB_LIVE
-#include "engine/SessionHost.h"
+#include "engine/SessionWindow.h"
 #include "engine/TunerSession.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     window.setWindowTitle("kobal_grab");
 
 #ifdef KOBAL_GRAB_LIVE
-    std::unique_ptr<kobal::SessionHost> sessionHost;
+    std::unique_ptr<kobal::SessionWindow> sessionWindow;
     std::unique_ptr<kobal::TunerSession> session;
 #endif
     std::string name;
@@ -194,8 +194,8 @@ int main(int argc, char** argv) {
     } else {
 #ifdef KOBAL_GRAB_LIVE
         veltra::sim::setArea(o.area);
-        sessionHost = std::make_unique<kobal::SessionHost>();
-        session = std::make_unique<kobal::TunerSession>(*sessionHost);
+        sessionWindow = std::make_unique<kobal::SessionWindow>();
+        session = std::make_unique<kobal::TunerSession>(*sessionWindow);
         char key[16];
         std::snprintf(key, sizeof key, "%02d000", o.slot);
         session->setCurrentKey(key);

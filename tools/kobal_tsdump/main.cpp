@@ -24,7 +24,7 @@
 #include "channels/AreaPresetTable.h"
 #include "engine/LinkReader.h"
 #include "engine/ServiceInfoLog.h"
-#include "engine/SessionHost.h"
+#include "engine/SessionWindow.h"
 #include "engine/TunerSession.h"
 #include "tools/PrivateInstallFolder.h"
 #include "tuner/CTDMBDll.h"
@@ -77,36 +77,14 @@ bool parseArgs(int argc, char** argv, Options& o) {
     return AreaPresetTable::validArea(o.area) && o.seconds > 0;
 }
 
-// The tool's window stand-in: keeps config.ini values in memory (the user's settings stay
-// untouched) and answers message boxes on the terminal.
-class DumpHost : public SessionHost {
+// The tool's window stand-in: answers message boxes on the terminal and keeps the broadcast
+// text for the JSON report. It takes the session's outputs at every wake-up, on the engine
+// thread that produced them, so nothing waits for a later take.
+class DumpHost : public SessionWindow {
 public:
-    int messageBox(const std::string& text, const std::string& title, unsigned) override {
-        std::fprintf(stderr, "kobal_tsdump: message box \"%s\" (%s)\n", text.c_str(),
-                     title.c_str());
-        ++messageBoxes;
-        return 1;
+    void listen(EngineOutputSink& outputs) {
+        outputs.setWake([this, &outputs] { take(outputs.take()); });
     }
-    std::string readConfig(const std::string& section, const std::string& key,
-                           const std::string& def, int bufferLength) override {
-        std::lock_guard<std::mutex> guard(mutex_);
-        auto it = values_.find(section + "/" + key);
-        std::string v = it == values_.end() ? def : it->second;
-        if (bufferLength > 0 && v.size() >= size_t(bufferLength))
-            v.resize(size_t(bufferLength - 1));
-        return v;
-    }
-    void writeConfig(const std::string& section, const std::string& key,
-                     const std::string& value) override {
-        std::lock_guard<std::mutex> guard(mutex_);
-        values_[section + "/" + key] = value;
-    }
-    void markChannelAvailable(int slot) override { markedSlot = slot; }
-    // Broadcast text from the parse thread: kept for the JSON report.
-    void setChannelStatus(const std::u16string& text) override { text_.status(text); }
-    void setProgrammeTicker(const std::u16string& text) override { text_.ticker(text); }
-    void rebuildProgrammeList(const ProgrammeGuide& guide) override { text_.programmeList(guide); }
-    void showCaption(const CaptionBlock& block) override { text_.caption(block); }
     std::string textJson() const { return text_.jsonMembers("  "); }
     void requestQuit() override { quitRequested = true; }
 
@@ -115,8 +93,19 @@ public:
     std::atomic<bool> quitRequested{false};
 
 private:
-    std::mutex mutex_;
-    std::map<std::string, std::string> values_;
+    void take(const EngineOutputs& o) {
+        for (const auto& s : o.statusLines) text_.status(s);
+        for (const auto& t : o.tickers) text_.ticker(t);
+        if (o.programmeList) text_.programmeList(*o.programmeList);
+        for (const auto& c : o.captions) text_.caption(c);
+        if (o.channelAvailable) markedSlot = *o.channelAvailable;
+        for (const auto& m : o.messages) {
+            std::fprintf(stderr, "kobal_tsdump: message box \"%s\" (%s)\n", m.text.c_str(),
+                         m.title.c_str());
+            ++messageBoxes;
+        }
+    }
+
     ServiceInfoLog text_;
 };
 
@@ -269,6 +258,7 @@ int main(int argc, char** argv) {
 
     DumpHost host;
     TunerSession session(host);
+    host.listen(session.outputs());
     StreamTap tap(session.engine());
     if (!o.file.empty() && !tap.openFile(o.file)) {
         std::fprintf(stderr, "kobal_tsdump: cannot read %s\n", o.file.c_str());
