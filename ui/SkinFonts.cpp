@@ -1,0 +1,26 @@
+#include "ui/SkinFonts.h"
+
+#include <QStringList>
+
+namespace kobal {
+
+void installFontSubstitutions() {
+    const QStringList gothic{QStringLiteral("IPAGothic"), QStringLiteral("IPAexGothic"),
+                             QStringLiteral("Noto Sans CJK JP")};
+    const QStringList mincho{QStringLiteral("IPAMincho"), QStringLiteral("IPAexMincho"),
+                             QStringLiteral("Noto Serif CJK JP"), QStringLiteral("IPAGothic")};
+    QFont::insertSubstitutions(kFontAribGothic, gothic);
+    QFont::insertSubstitutions(kFontMsGothic, gothic);
+    QFont::insertSubstitutions(kFontMincho, mincho);
+    QFont::insertSubstitutions(kFontMsMincho, mincho);
+}
+
+QFont skinFont(const QString& family, int points, bool bold) {
+    QFont font(family);
+    font.setPixelSize((points * 96 + 36) / 72);
+    font.setBold(bold);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}
+
+} // namespace kobal

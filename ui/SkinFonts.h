@@ -1,0 +1,22 @@
+#pragma once
+// The font families the windows ask for, as the skin names them, reach the Japanese fonts
+// installed here (IPA Gothic and IPA Mincho, Noto CJK JP when present) through one
+// substitution table. installFontSubstitutions() runs once at program start, before any
+// window is built; skinFont() then gives a font of the skin's pixel size.
+#include <QFont>
+#include <QString>
+
+namespace kobal {
+
+inline const QString kFontAribGothic = QStringLiteral("Arib_Gothic");
+inline const QString kFontMincho = QStringLiteral("MS-Mincho");
+inline const QString kFontMsGothic = QStringLiteral("ＭＳ ゴシック");
+inline const QString kFontMsMincho = QStringLiteral("ＭＳ 明朝");
+
+void installFontSubstitutions();
+
+// A font of `points` at the skin's 96 dots per inch (9 point = 12 pixels), so text fits the
+// pixel-exact skin whatever the screen's logical DPI.
+QFont skinFont(const QString& family, int points, bool bold = false);
+
+} // namespace kobal
