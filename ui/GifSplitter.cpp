@@ -1,92 +1,86 @@
 #include "ui/GifSplitter.h"
 
+#include "platform/ByteReader.h"
+
 #include <cstdint>
 
 namespace kobal {
 namespace {
-// Bounded view of the file: every read checks the length first.
-struct Bytes {
-    const std::uint8_t* p;
-    long long size;
-    bool has(long long pos, long long n) const { return pos >= 0 && n >= 0 && pos + n <= size; }
-    int at(long long pos) const { return p[pos]; }
-    int u16(long long pos) const { return p[pos] | (p[pos + 1] << 8); }
-};
-
-// Skips data sub-blocks from pos up to and past the zero terminator; -1 when cut short.
-long long skipSubBlocks(const Bytes& b, long long pos) {
-    while (b.has(pos, 1)) {
-        const int n = b.at(pos);
-        if (n == 0) return pos + 1;
-        pos += 1 + n;
+// Skips data sub-blocks up to and past the zero terminator; false when cut short.
+bool skipSubBlocks(ByteReader& r) {
+    for (;;) {
+        const std::uint8_t n = r.u8();
+        if (!r.ok()) return false;
+        if (n == 0) return true;
+        if (!r.skip(n)) return false;
     }
-    return -1;
 }
 } // namespace
 
 GifSplit splitGif(const QByteArray& data) {
     GifSplit out;
-    const Bytes b{reinterpret_cast<const std::uint8_t*>(data.constData()), data.size()};
-    out.isGif = b.has(0, 3) && data.startsWith("GIF");
-    if (!out.isGif || !b.has(0, 13)) return out;
-    out.screenWidth = b.u16(6);
-    out.screenHeight = b.u16(8);
-    const int packed = b.at(10);
+    ByteReader r(data.constData(), std::size_t(data.size()));
+    out.isGif = data.startsWith("GIF");
+    if (!out.isGif) return out;
+    r.skip(6);
+    out.screenWidth = r.u16le();
+    out.screenHeight = r.u16le();
+    const int packed = r.u8();
+    const int backgroundIndex = r.u8();
+    r.u8(); // aspect
     out.globalTableLength = (packed & 0x80) ? 3 * (1 << ((packed & 7) + 1)) : 0;
-    const long long headerEnd = 13 + out.globalTableLength;
-    if (!b.has(0, headerEnd)) return out;
-    if (out.globalTableLength > 0) {
-        const long long e = 13 + 3LL * b.at(11);
-        if (b.has(e, 3)) {
-            out.hasBackground = true;
-            out.background = qRgb(b.at(e), b.at(e + 1), b.at(e + 2));
-        }
+    const auto table = r.bytes(std::size_t(out.globalTableLength));
+    if (!r.ok()) return out;
+    if (out.globalTableLength > 0 && 3 * backgroundIndex + 3 <= out.globalTableLength) {
+        const std::size_t e = std::size_t(3 * backgroundIndex);
+        out.hasBackground = true;
+        out.background = qRgb(table[e], table[e + 1], table[e + 2]);
     }
+    const std::size_t headerEnd = r.position();
 
     struct Found {
-        long long gce = -1, gceEnd = -1, image = -1, imageEnd = -1;
+        std::size_t gce = 0, gceEnd = 0, image = 0, imageEnd = 0;
+        bool hasGce = false;
         int delay = 0, disposal = 0, left = 0, top = 0, width = 0, height = 0;
     };
     std::vector<Found> found;
     Found pending;
-    long long pos = headerEnd;
-    while (b.has(pos, 1) && int(found.size()) < kMaxGifFrames) {
-        const int kind = b.at(pos);
+    while (r.remaining() > 0 && int(found.size()) < kMaxGifFrames) {
+        const std::size_t start = r.position();
+        const int kind = r.u8();
         if (kind == 0x3B) break; // trailer
         if (kind == 0x21) {
-            if (!b.has(pos, 2)) break;
-            const int label = b.at(pos + 1);
-            const long long end = skipSubBlocks(b, pos + 2);
-            if (end < 0) break;
+            const int label = r.u8();
+            ByteReader fields = r; // the extension's first sub-block, read ahead
+            if (!skipSubBlocks(r)) break;
             if (label == 0xF9) {
                 pending = {};
-                pending.gce = pos;
-                pending.gceEnd = end;
-                if (b.has(pos + 2, 1) && b.at(pos + 2) >= 4 && b.has(pos + 3, 4)) {
-                    pending.disposal = (b.at(pos + 3) >> 2) & 7;
-                    pending.delay = b.u16(pos + 4);
+                pending.hasGce = true;
+                pending.gce = start;
+                pending.gceEnd = r.position();
+                const int size = fields.u8();
+                const int gcePacked = fields.u8();
+                const int delay = fields.u16le();
+                if (fields.ok() && size >= 4) {
+                    pending.disposal = (gcePacked >> 2) & 7;
+                    pending.delay = delay;
                 }
             } else if (label == 0x01) {
                 pending = {}; // the extension belonged to the text, not to the next image
             }
-            pos = end;
         } else if (kind == 0x2C) {
-            if (!b.has(pos, 10)) break;
-            pending.image = pos;
-            pending.left = b.u16(pos + 1);
-            pending.top = b.u16(pos + 3);
-            pending.width = b.u16(pos + 5);
-            pending.height = b.u16(pos + 7);
-            const int ipacked = b.at(pos + 9);
-            const long long local = (ipacked & 0x80) ? 3LL * (1 << ((ipacked & 7) + 1)) : 0;
-            const long long lzw = pos + 10 + local; // code size byte, then the data blocks
-            if (!b.has(lzw, 1)) break;
-            const long long end = skipSubBlocks(b, lzw + 1);
-            if (end < 0) break;
-            pending.imageEnd = end;
+            pending.image = start;
+            pending.left = r.u16le();
+            pending.top = r.u16le();
+            pending.width = r.u16le();
+            pending.height = r.u16le();
+            const int imagePacked = r.u8();
+            r.skip((imagePacked & 0x80) ? 3 * (std::size_t(1) << ((imagePacked & 7) + 1)) : 0);
+            r.u8(); // LZW minimum code size
+            if (!r.ok() || !skipSubBlocks(r)) break;
+            pending.imageEnd = r.position();
             found.push_back(pending);
             pending = {};
-            pos = end;
         } else {
             break; // not a block this format has: stop at the damage
         }
@@ -103,10 +97,10 @@ GifSplit splitGif(const QByteArray& data) {
         frame.height = f.height;
         frame.delay = f.delay;
         frame.disposal = f.disposal;
-        const long long gceLength = f.gce >= 0 ? f.gceEnd - f.gce : 0;
+        const std::size_t gceLength = f.hasGce ? f.gceEnd - f.gce : 0;
         frame.gif.reserve(qsizetype(headerEnd + gceLength + (f.imageEnd - f.image) + 1));
         frame.gif.append(data.constData(), qsizetype(headerEnd));
-        if (f.gce >= 0) frame.gif.append(data.constData() + f.gce, qsizetype(gceLength));
+        if (f.hasGce) frame.gif.append(data.constData() + f.gce, qsizetype(gceLength));
         frame.gif.append(data.constData() + f.image, qsizetype(f.imageEnd - f.image));
         frame.gif.append(char(0x3B));
         out.frames.push_back(std::move(frame));
