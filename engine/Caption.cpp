@@ -9,11 +9,11 @@ namespace kobal {
 namespace {
 
 // Captions keep a line's trailing text only from U+0100 on: zeros, spaces and stray ASCII
-// (parameters of controls the walk does not know) are dropped at the end of a line.
+// are dropped at the end of a line, and so are trailing full-size spaces, which show nothing.
 void cleanLine(CaptionLine& line) {
     size_t n = 0;
     while (n < kCaptionTextMax && line.text[n]) ++n;
-    while (n > 0 && line.text[n - 1] < 0x100) --n;
+    while (n > 0 && (line.text[n - 1] < 0x100 || line.text[n - 1] == 0x3000)) --n;
     line.text[n] = 0;
     for (size_t i = 0; i < n; ++i) {
         char16_t& c = line.text[i];
@@ -23,6 +23,30 @@ void cleanLine(CaptionLine& line) {
             c = u' ';
         else if (c == 0x3001)
             c = 0xFF64;
+    }
+}
+
+// How many parameter units follow a control that carries parameters, so that a parameter
+// (often a letter such as 0x48 after COL) never lands in a line as text. `next` is the unit
+// after the control, or -1 at the end.
+size_t controlParameters(char16_t u, int next) {
+    switch (u) {
+    case 0x16: // PAPF
+    case 0x8B: // SZX
+    case 0x91: // FLC
+    case 0x93: // POL
+    case 0x94: // WMM
+    case 0x95: // MACRO
+    case 0x97: // HLC
+    case 0x98: // RPC
+        return 1;
+    case 0x90: // COL: a palette choice is 0x20 and one more byte
+    case 0x92: // CDC: likewise with 0x20
+        return next == 0x20 ? 2 : 1;
+    case 0x1C: // APS: row and column
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -39,8 +63,10 @@ void buildCaptionLines(const std::u16string& units, CaptionBlock& block) {
     int opened = 0;
     size_t length = 0; // characters in the current line
     CaptionLine* line = nullptr;
+    bool normalSize = true; // a space in normal size is as wide as a kanji
     for (size_t i = 0; i < units.size(); ++i) {
         char16_t u = units[i];
+        const int next = i + 1 < units.size() ? units[i + 1] : -1;
         if (u >= 0x08 && u <= 0x0D) {
             // A ninth line has no record: it and everything after it is dropped.
             ++current;
@@ -55,14 +81,23 @@ void buildCaptionLines(const std::u16string& units, CaptionBlock& block) {
             if (u == 0x0D) line->returnFlag = 2;
         } else if (u >= 0x80 && u <= 0x87) {
             if (line) line->colour = u - 0x7F;
-        } else if (u == 0x9D && i + 2 < units.size() && units[i + 1] == 0x20) {
-            if (line) line->wait = units[i + 2] & 0x3F;
-            i += 2;
+        } else if (u == 0x9D) {
+            // TIME: 0x20 and the wait; any other form also carries two parameters.
+            if (line && next == 0x20 && i + 2 < units.size()) line->wait = units[i + 2] & 0x3F;
+            i = std::min(i + 2, units.size());
+        } else if (u == 0x88 || u == 0x89 || u == 0x8A) {
+            normalSize = u == 0x8A; // SSZ, MSZ: small and middle size; NSZ: normal
+        } else if (const size_t skip = controlParameters(u, next)) {
+            i = std::min(i + skip, units.size());
         } else if (u <= 0x1F || (u >= 0x80 && u <= 0xA0)) {
             // other controls carry nothing the panel shows
         } else if (line && length < kCaptionTextMax) {
             // Row 85 onwards sits 0xBC above where the guide's decoder puts the ARIB symbols.
-            line->text[length++] = (u >= 0xE000 && u <= 0xE3AA) ? char16_t(u - 0xBC) : u;
+            if (u >= 0xE000 && u <= 0xE3AA)
+                u = char16_t(u - 0xBC);
+            else if (u == 0x20 && normalSize)
+                u = 0x3000;
+            line->text[length++] = u;
             line->text[length] = 0;
         }
     }

@@ -54,7 +54,8 @@ TEST(CaptionDecoder, RealRuleCaptionGivesTwoColouredLines) {
     reader.onCaptionPes(p.data(), p.size());
     ASSERT_EQ(host.blocks.size(), 1u);
     const CaptionBlock& b = host.blocks[0];
-    EXPECT_EQ(b.lines[0].textView(), u"今日は いい天気");
+    // A space in normal size is a full-size space.
+    EXPECT_EQ(b.lines[0].textView(), u"今日は　いい天気");
     EXPECT_EQ(b.lines[0].clear, 1);
     EXPECT_EQ(b.lines[0].returnFlag, 1);
     EXPECT_EQ(b.lines[0].colour, 8);
@@ -103,6 +104,27 @@ TEST(CaptionDecoder, LineCountsTrailingAsciiAndCharacterMapping) {
     EXPECT_EQ(b.lines[0].textView(), u"一");
     EXPECT_EQ(b.lines[1].textView(), u"あAB"); // "ＡＢ xyz" loses " xyz", then maps
     EXPECT_EQ(b.lines[2].textView(), u"\uFF64 \u30A2");
+}
+
+TEST(CaptionDecoder, ControlParametersAndSizesNeverBecomeText) {
+    CaptionBlock b;
+    // COL, POL, FLC, HLC with their one-byte parameters (letters), COL's palette form, APS,
+    // PAPF, and a space in middle size beside one in normal size; all mid-line, where the
+    // trailing strip cannot hide a stray letter.
+    std::u16string u = u"\u000C\u0081\u0090\u0048あ\u0093\u0040い\u0091\u0047う\u0097\u0041"
+                       u"え\u0090\u0020\u0041お\u001C\u0041\u0042か\u0016\u0043き"
+                       u"\u0089 く\u008A け\u009D\u0028\u0044こ";
+    buildCaptionLines(u, b);
+    EXPECT_EQ(b.lines[0].textView(), u"あいうえおかき く　けこ");
+    EXPECT_EQ(b.lines[0].colour, 2);
+    // A control cut off at the end of the statement reads nothing past it.
+    b.reset();
+    buildCaptionLines(u"\u000Cあ\u0090", b);
+    EXPECT_EQ(b.lines[0].textView(), u"あ");
+    b.reset();
+    buildCaptionLines(u"\u000Cあ\u009D\u0020", b);
+    EXPECT_EQ(b.lines[0].textView(), u"あ");
+    EXPECT_EQ(b.lines[0].wait, 0);
 }
 
 TEST(CaptionDecoder, MoreThanEightLinesAndLongLinesAreCut) {
