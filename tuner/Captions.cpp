@@ -42,10 +42,24 @@ uint16_t captionCrc16(const uint8_t* data, size_t len) {
 std::vector<uint8_t> buildCaptionStatement(const std::vector<CaptionLine>& lines, int waitTenths) {
     std::vector<uint8_t> unit = {0x0C}; // CS
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) unit.push_back(0x0D); // APR
+        if (i > 0) {
+            unit.push_back(0x0D); // APR
+            // As broadcasters do: reset polarity, flashing and the enclosure, name a colour of
+            // the palette with COL, then the colour control that the receiver shows.
+            unit.insert(unit.end(), {0x93, 0x40, 0x91, 0x4F, 0x97, 0x40, 0x90, 0x48});
+        }
         unit.push_back(static_cast<uint8_t>(0x80 | (lines[i].colour & 7)));
-        const std::string euc = encodeCaptionEucJp(lines[i].text);
-        unit.insert(unit.end(), euc.begin(), euc.end());
+        // Below the title, letters and digits go in middle size (MSZ … NSZ), kana and kanji
+        // in normal size.
+        bool middle = false;
+        for (char16_t c : lines[i].text) {
+            const bool alnum = i > 0 && c < 0x80 && c != 0x20;
+            if (alnum != middle) unit.push_back(alnum ? 0x89 : 0x8A);
+            middle = alnum;
+            const std::string euc = encodeCaptionEucJp(std::u16string(1, c));
+            unit.insert(unit.end(), euc.begin(), euc.end());
+        }
+        if (middle) unit.push_back(0x8A);
     }
     unit.insert(unit.end(), {0x9D, 0x20, static_cast<uint8_t>(0x40 | (waitTenths & 0x3F))});
 

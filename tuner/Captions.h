@@ -14,7 +14,9 @@ struct CaptionLine {
 };
 
 // Caption statement (data group 1, one statement body data unit): CS, then each line opened by
-// APR after the first, its colour code and text, then TIME wait (tenths of a second, 0..63).
+// APR after the first (with POL, FLC, HLC and COL and their parameters), its colour code and
+// text (letters and digits in middle size between MSZ and NSZ), then TIME wait (tenths of a
+// second, 0..63).
 std::vector<uint8_t> buildCaptionStatement(const std::vector<CaptionLine>& lines, int waitTenths);
 // Caption management data (data group 0): one language, Japanese, 8-bit coding.
 std::vector<uint8_t> buildCaptionManagement();
