@@ -14,12 +14,15 @@ constexpr SkinPlace bottomRight(int x, int y) {
 }
 
 // Panel rows: 38-pixel buttons at y 8, labels under them; 23-pixel buttons at y 70.
+// Transparent view: the menu bar takes the top row up to x 290 and the recording indicator
+// (310, 3); the buttons stand in a column at the right edge. Normal view: the recording
+// indicator takes (160, 18) … (240, 38) of the top bar, the buttons sit right of it.
 // The picture of the panel (tools/kobal_skingen) engraves its wells and labels at the same
 // places, from this table.
 constexpr SkinButton kButtons[] = {
-    {1039, "small", "btn_small", 23, "最小化", topRight(-93, 12), topRight(-72, 4), kHidden},
-    {1041, "ful", "btn_ful", 23, "シアターモード", topRight(-68, 12), kHidden, kHidden},
-    {1042, "clo", "btn_clo", 23, "終了", topRight(-43, 12), topRight(-47, 4), kHidden},
+    {1039, "small", "btn_small", 23, "最小化", topRight(-88, 12), topRight(-24, 26), kHidden},
+    {1041, "ful", "btn_ful", 23, "シアターモード", topRight(-64, 12), kHidden, kHidden},
+    {1042, "clo", "btn_clo", 23, "終了", topRight(-40, 12), topRight(-24, 1), kHidden},
     {1052, "clist", "btn_clist", 23, "チャンネルリスト", panel(203, 70), kHidden, kHidden},
     {1061, "mute", "btn_mute", 23, "消音", panel(74, 70), kHidden, kHidden},
     {1062, "sound", "btn_sound", 23, "消音解除", panel(74, 70), kHidden, kHidden},
@@ -30,7 +33,7 @@ constexpr SkinButton kButtons[] = {
     {1069, "before", "btn_before", 23, "前に見たチャンネル", panel(16, 70), kHidden, kHidden},
     {1070, "after", "btn_after", 23, "次に見たチャンネル", panel(41, 70), kHidden, kHidden},
     {1071, "block", "btn_block", 23, "", kHidden, kHidden, kHidden},
-    {1072, "view", "btn_view", 23, "透過モード", topRight(-125, 12), topRight(-97, 4), kHidden},
+    {1072, "view", "btn_view", 23, "透過モード", topRight(-115, 12), topRight(-24, 51), kHidden},
     {1073, "stop", "btn_stop", 38, "タイムシフト停止", panel(266, 8), kHidden, kHidden},
     {1074, "start", "btn_start", 38, "タイムシフト再生", panel(228, 8), kHidden, kHidden},
     {1075, "pause", "btn_pause", 38, "タイムシフト開始", panel(228, 8), kHidden, kHidden},
@@ -40,9 +43,26 @@ constexpr SkinButton kButtons[] = {
     {1050, "Open", "btn_open", 23, "ファイルを開く", panel(229, 70), kHidden, kHidden},
     {1051, "plist", "btn_plist", 23, "プレイリスト", panel(255, 70), kHidden, kHidden},
     {1053, "option", "btn_option", 23, "予約録画", panel(281, 70), kHidden, kHidden},
-    {1054, "rec", "btn_rec_small", 23, "録画開始/停止", kHidden, topRight(-122, 4), kHidden},
+    {1054, "rec", "btn_rec_small", 23, "録画開始/停止", kHidden, topRight(-24, 76), kHidden},
+};
+constexpr SkinTextButton kChannelWindowButtons[] = {
+    {"Single", "btn_single", "シングル", QRect(15, 332, 60, 26)},
+    {"Full", "btn_full", "フル", QRect(82, 332, 60, 26)},
+    {"Area", "btn_area", "エリア", QRect(149, 332, 60, 26)},
 };
 } // namespace
+
+std::span<const SkinTextButton> channelWindowButtons() {
+    return kChannelWindowButtons;
+}
+
+QRect fileListRect() {
+    return {12, 38, 300, 150};
+}
+
+QRect fileListCloseRect() {
+    return {293, 7, 23, 23};
+}
 
 std::span<const SkinButton> mainWindowButtons() {
     return kButtons;
@@ -91,6 +111,10 @@ QRect normalTickerRect(QSize client) {
 
 QRect normalMessageRect(QSize client) {
     return {19, client.height() - 168, client.width() - 38 - 32, 20};
+}
+
+QRect normalLogoRect(QSize) {
+    return {24, 14, 100, 20};
 }
 
 QRect volumeSliderRect(QSize client) {

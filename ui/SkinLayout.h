@@ -47,5 +47,19 @@ QRect normalVideoRect(QSize client);   // (19, 70, w − 38, h − 260): 320 × 
 QRect normalTickerRect(QSize client);  // the programme line under the picture
 QRect normalMessageRect(QSize client); // the status line under it (level icon on its right)
 QRect volumeSliderRect(QSize client);  // the volume slider (82 wide) on the panel
+QRect normalLogoRect(QSize client);    // the name plate in the top bar (picture "logo")
+
+// The channel list window's scan keys ("Single", "Full", "Area"): text pictures of three frames.
+struct SkinTextButton {
+    const char* caption; // its caption in the window's template
+    const char* picture;
+    const char* label; // drawn on the key (UTF-8)
+    QRect rect;        // in the window
+};
+std::span<const SkinTextButton> channelWindowButtons();
+
+// The file list window: its list and its close key (1038, picture "btn_clo").
+QRect fileListRect();
+QRect fileListCloseRect();
 
 } // namespace kobal

@@ -1,5 +1,7 @@
 #include "ui/SkinPictures.h"
 
+#include "ui/SkinLayout.h"
+
 #include <QFile>
 #include <QPainter>
 
@@ -63,6 +65,7 @@ QImage renderMainFrame(QSize size, int scale) {
     p.drawImage(QPointF(w - 20, h - 170), piece("frame_br"));
     drawStretched(p, QRectF(20, h - 170, w - 40, 170), piece("frame_bottom"));
     p.drawImage(QPointF((w - 358) / 2 + 19, h - 144), piece("panel"));
+    p.drawImage(normalLogoRect(size).topLeft(), piece("logo"));
     return out;
 }
 

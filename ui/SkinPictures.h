@@ -43,6 +43,7 @@ inline const QString kCheckHovered = QStringLiteral("500");
 inline const QString kPlayerIcon = QStringLiteral("114");
 inline const QString kUpdaterIcon = QStringLiteral("128");
 inline const QString kControlPanel = QStringLiteral("panel"); // 320 × 124
+inline const QString kLogo = QStringLiteral("logo");          // 100 × 20, in the top bar
 // Reception level n (0 … 5), 22 × 12.
 inline QString level(int n) {
     return QStringLiteral("level%1").arg(n);
@@ -58,7 +59,7 @@ void drawStretched(QPainter& p, const QRectF& target, const QPixmap& picture);
 void drawStretched(QPainter& p, const QRectF& target, const QImage& picture);
 
 // The main window's normal-view background for a client area of `size` (logical pixels):
-// black, the eight frame pieces and the 320 × 124 control panel at
+// black, the eight frame pieces, the name plate and the 320 × 124 control panel at
 // ((w − 358) / 2 + 19, h − 144). scale 2 uses the @2x pieces.
 QImage renderMainFrame(QSize size, int scale = 1);
 
