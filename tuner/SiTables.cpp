@@ -23,6 +23,28 @@ uint8_t bcd(int v) {
     return static_cast<uint8_t>((v / 10) << 4 | (v % 10));
 }
 
+// Date (Modified Julian Date) and time of day (BCD) of local time t, five bytes.
+void putTime(std::vector<uint8_t>& v, time_t t) {
+    struct tm lt = {};
+    localtime_r(&t, &lt);
+    const int y = lt.tm_year, m = lt.tm_mon + 1, d = lt.tm_mday;
+    const int l = (m == 1 || m == 2) ? 1 : 0;
+    const int mjd = 14956 + d + static_cast<int>((y - l) * 365.25) +
+                    static_cast<int>((m + 1 + l * 12) * 30.6001);
+    put16(v, static_cast<unsigned>(mjd));
+    v.push_back(bcd(lt.tm_hour));
+    v.push_back(bcd(lt.tm_min));
+    v.push_back(bcd(lt.tm_sec));
+}
+
+// Appends a descriptor: tag, length, body (at most 255 bytes are kept).
+void putDescriptor(std::vector<uint8_t>& v, uint8_t tag, std::vector<uint8_t> body) {
+    if (body.size() > 255) body.resize(255);
+    v.push_back(tag);
+    v.push_back(static_cast<uint8_t>(body.size()));
+    v.insert(v.end(), body.begin(), body.end());
+}
+
 // The extension symbol [字] (caption service) as the decoders place it.
 constexpr char16_t kSymbolCaption = 0xE14F;
 
@@ -38,6 +60,8 @@ std::vector<uint8_t> buildPat(const ServiceInfo& s) {
     v.insert(v.end(), {0xC1, 0x00, 0x00});
     put16(v, s.serviceId);
     put16(v, 0xE000 | s.pmtPid);
+    put16(v, 0x0000); // the network: NIT on 0x0010
+    put16(v, 0xE010);
     finish(v);
     return v;
 }
@@ -95,17 +119,7 @@ std::vector<uint8_t> buildEit(const ServiceInfo& s, int section, int lastSection
     v.push_back(0x4E);
 
     put16(v, p.eventId);
-    struct tm lt = {};
-    localtime_r(&p.start, &lt);
-    // Modified Julian Date of the local date.
-    const int y = lt.tm_year, m = lt.tm_mon + 1, d = lt.tm_mday;
-    const int l = (m == 1 || m == 2) ? 1 : 0;
-    const int mjd = 14956 + d + static_cast<int>((y - l) * 365.25) +
-                    static_cast<int>((m + 1 + l * 12) * 30.6001);
-    put16(v, static_cast<unsigned>(mjd));
-    v.push_back(bcd(lt.tm_hour));
-    v.push_back(bcd(lt.tm_min));
-    v.push_back(bcd(lt.tm_sec));
+    putTime(v, p.start);
     if (p.duration < 0) {
         v.insert(v.end(), {0xFF, 0xFF, 0xFF});
     } else {
@@ -138,6 +152,62 @@ std::vector<uint8_t> buildEit(const ServiceInfo& s, int section, int lastSection
     v[loopAt] = static_cast<uint8_t>(0x80 | (loop >> 8 & 0x0F)); // running
     v[loopAt + 1] = static_cast<uint8_t>(loop);
     finish(v, 0xF0);
+    return v;
+}
+
+std::vector<uint8_t> buildNit(const ServiceInfo& s, uint8_t version) {
+    const std::string name = encodeArib(s.name, 64);
+    std::vector<uint8_t> v = {0x40, 0, 0};
+    put16(v, s.originalNetworkId);
+    v.push_back(static_cast<uint8_t>(0xC1 | (version & 0x1F) << 1));
+    v.insert(v.end(), {0x00, 0x00});
+    std::vector<uint8_t> network;
+    putDescriptor(network, 0x40, std::vector<uint8_t>(name.begin(), name.end()));
+    put16(v, 0xF000 | static_cast<unsigned>(network.size()));
+    v.insert(v.end(), network.begin(), network.end());
+
+    std::vector<uint8_t> ts;
+    // Terrestrial delivery system: area code 0, guard interval 1/8, mode 3; the centre
+    // frequency in 1/7 MHz (473 1/7 MHz for UHF 13, 6 MHz a channel).
+    const unsigned freq = 3312 + 42 * static_cast<unsigned>(s.physicalChannel - 13);
+    putDescriptor(ts, 0xFA,
+                  {0x00, 0x0A, static_cast<uint8_t>(freq >> 8), static_cast<uint8_t>(freq)});
+    // TS information: remote-control key, the name, one transmission type (layer A, the
+    // partial-reception layer) carrying the one-segment service.
+    std::vector<uint8_t> info = {static_cast<uint8_t>(s.remoteKey), 0};
+    const std::string tsName = encodeArib(s.name, 40);
+    info[1] = static_cast<uint8_t>(tsName.size() << 2 | 1);
+    info.insert(info.end(), tsName.begin(), tsName.end());
+    info.insert(info.end(), {0x0F, 0x01});
+    put16(info, s.serviceId);
+    putDescriptor(ts, 0xCD, info);
+    putDescriptor(ts, 0xFB,
+                  {static_cast<uint8_t>(s.serviceId >> 8), static_cast<uint8_t>(s.serviceId)});
+    putDescriptor(
+        ts, 0x41,
+        {static_cast<uint8_t>(s.serviceId >> 8), static_cast<uint8_t>(s.serviceId), 0xC0});
+
+    put16(v, 0xF000 | static_cast<unsigned>(6 + ts.size())); // the one transport stream
+    put16(v, s.transportStreamId);
+    put16(v, s.originalNetworkId);
+    put16(v, 0xF000 | static_cast<unsigned>(ts.size()));
+    v.insert(v.end(), ts.begin(), ts.end());
+    finish(v, 0xF0);
+    return v;
+}
+
+std::vector<uint8_t> buildTot(time_t t) {
+    std::vector<uint8_t> v = {0x73, 0, 0};
+    putTime(v, t);
+    // Local time offset for Japan: +09:00, no change announced.
+    std::vector<uint8_t> offset = {'J', 'P', 'N', 0x02, 0x09, 0x00};
+    putTime(offset, 0);
+    offset.insert(offset.end(), {0x00, 0x00});
+    std::vector<uint8_t> loop;
+    putDescriptor(loop, 0x58, offset);
+    put16(v, 0xF000 | static_cast<unsigned>(loop.size()));
+    v.insert(v.end(), loop.begin(), loop.end());
+    finish(v, 0x70);
     return v;
 }
 

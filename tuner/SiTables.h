@@ -1,6 +1,6 @@
 #pragma once
-// The service information a simulated one-segment station airs: PAT, PMT (on 0x1FC8), SDT
-// and the present/following EIT, built as complete sections with CRC.
+// The service information a simulated one-segment station airs: PAT, PMT (on 0x1FC8), SDT,
+// the present/following EIT, NIT and TOT, built as complete sections with CRC.
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -21,6 +21,8 @@ struct ServiceInfo {
     bool dualMono = false;
     std::u16string provider;
     std::u16string name;
+    int remoteKey = 1;        // remote-control key the NIT names for the station (1..12)
+    int physicalChannel = 27; // UHF channel, for the NIT's delivery system descriptor
 };
 
 // One programme of the guide. duration < 0: open-ended (aired as 0xFFFFFF).
@@ -38,6 +40,16 @@ std::vector<uint8_t> buildSdt(const ServiceInfo& s);
 // EIT present/following (table 0x4E) section `section` of `lastSection`, one event.
 std::vector<uint8_t> buildEit(const ServiceInfo& s, int section, int lastSection, uint8_t version,
                               const Programme& p);
+
+// NIT of the actual network (table 0x40, PID 0x0010), as a receiver or tuner server needs it
+// to take the channel for a terrestrial one: network id (= original network id), network
+// name, and for the one transport stream its delivery system (frequency of the UHF channel),
+// the TS information descriptor (remote-control key, name, layer A with the service), the
+// partial-reception descriptor naming the one-segment service and the service list.
+std::vector<uint8_t> buildNit(const ServiceInfo& s, uint8_t version);
+// TOT (table 0x73, PID 0x0014): local time `t` (Japan standard time as aired), with the
+// local time offset descriptor (no daylight saving).
+std::vector<uint8_t> buildTot(time_t t);
 
 // The station's programme grid, following local wall-clock time: half-hour programmes from
 // 04:00 to 23:30, a late programme from 23:30 across midnight to 00:40, then an open-ended

@@ -36,6 +36,8 @@ bool stationConfigFor(int area, int slot, time_t wallStart, StationConfig* out) 
         c.service.name = utf8ToUtf16(st.name);
         c.service.provider = c.service.name;
         c.service.dualMono = j == 1;
+        c.service.remoteKey = j % 12 + 1;
+        c.service.physicalChannel = slot + 13;
         c.toneHz = 400 + 50 * j;
         c.subToneHz = c.service.dualMono ? c.toneHz * 1.5 : 0;
         c.wallStart = wallStart;
@@ -147,6 +149,8 @@ void StationStream::schedulePsi(int64_t now90) {
     }
     if (now90 >= nextSdt_) {
         ts::packSection(psi_, 0x0011, sdtCc_, buildSdt(s));
+        ts::packSection(psi_, 0x0010, nitCc_, buildNit(s, 0));
+        ts::packSection(psi_, 0x0014, totCc_, buildTot(wallAt(now90)));
         nextSdt_ += 90000;
     }
     if (now90 >= nextEit_) {

@@ -1,7 +1,7 @@
 #pragma once
 // One simulated one-segment station as a transport stream: H.264 video, AAC audio, captions,
-// PAT/PMT/SDT/EIT and PCR, multiplexed at a constant 416 kbit/s (null packets fill the gaps,
-// as on the air). Packets come out one by one with the time at which they leave the
+// PAT/PMT/SDT/EIT/NIT/TOT and PCR, multiplexed at a constant 416 kbit/s (null packets fill the
+// gaps, as on the air). Packets come out one by one with the time at which they leave the
 // transmitter, so a live tuner can pace them and a file writer can run as fast as it can.
 #include "tuner/AvEncoders.h"
 #include "tuner/SiTables.h"
@@ -81,7 +81,7 @@ private:
     int64_t start90_ = 0; // PTS clock at stream time 0
     int64_t videoFrames_ = 0, audioFrames_ = 0, captions_ = 0;
     int64_t nextPsi_ = 0, nextSdt_ = 0, nextEit_ = 0, nextPcr_ = 0;
-    uint8_t patCc_ = 0, pmtCc_ = 0, sdtCc_ = 0, eitCc_ = 0, pcrCc_ = 0;
+    uint8_t patCc_ = 0, pmtCc_ = 0, sdtCc_ = 0, eitCc_ = 0, pcrCc_ = 0, nitCc_ = 0, totCc_ = 0;
     std::vector<uint8_t> psi_; // queued section packets
     size_t psiOffset_ = 0;
     EsQueue videoQ_, audioQ_, captionQ_;

@@ -49,7 +49,7 @@ protected:
 
 TEST_F(StationStreamTest, TablesCarryValidCrcAndThePmtListsTheOneSegmentStreams) {
     ASSERT_FALSE(stream->empty());
-    for (uint16_t pid : {0x0000, 0x1FC8, 0x0011, 0x0027}) {
+    for (uint16_t pid : {0x0000, 0x1FC8, 0x0011, 0x0027, 0x0010, 0x0014}) {
         const auto secs = sectionsOn(*stream, pid);
         ASSERT_FALSE(secs.empty()) << "pid " << pid;
         for (const auto& s : secs) EXPECT_EQ(sectionCrc(s.data(), s.size()), 0u) << pid;
@@ -69,6 +69,40 @@ TEST_F(StationStreamTest, TablesCarryValidCrcAndThePmtListsTheOneSegmentStreams)
     EXPECT_EQ(typeToPid[0x1B], 0x181);
     EXPECT_EQ(typeToPid[0x0F], 0x183);
     EXPECT_EQ(typeToPid[0x06], 0x187);
+}
+
+// What a tuner server's channel scan needs before it lists the station: the network, its
+// remote-control key, the one-segment service as the partial-reception service, and the time.
+TEST_F(StationStreamTest, NitNamesTheNetworkAndTheOneSegmentServiceAndTotTheTime) {
+    const auto nit = sectionsOn(*stream, 0x0010).front();
+    ASSERT_EQ(nit[0], 0x40);
+    const int networkId = nit[3] << 8 | nit[4];
+    std::map<int, std::vector<uint8_t>> descriptors; // of the one transport stream
+    size_t at = 10 + (((nit[8] & 0x0F) << 8) | nit[9]);
+    const size_t tsLoopEnd = at + 2 + (((nit[at] & 0x0F) << 8) | nit[at + 1]);
+    ASSERT_EQ(tsLoopEnd, nit.size() - 4);
+    at += 2;
+    EXPECT_EQ(nit[at + 2] << 8 | nit[at + 3], networkId); // original network id
+    const size_t end = at + 6 + (((nit[at + 4] & 0x0F) << 8) | nit[at + 5]);
+    for (at += 6; at + 2 <= end; at += 2 + nit[at + 1])
+        descriptors[nit[at]].assign(&nit[at + 2], &nit[at + 2] + nit[at + 1]);
+    const int sid = 0xE080 + 13;
+    ASSERT_TRUE(descriptors.count(0xCD) && descriptors.count(0xFB) && descriptors.count(0x41));
+    EXPECT_EQ(descriptors[0xCD][0], 2); // the area's second station: key 2
+    const auto& pr = descriptors[0xFB];
+    EXPECT_EQ(pr[0] << 8 | pr[1], sid);
+    const auto& list = descriptors[0x41];
+    EXPECT_EQ(list[0] << 8 | list[1], sid);
+    EXPECT_EQ(list[2], 0xC0);
+    const auto& delivery = descriptors[0xFA];
+    EXPECT_EQ(int64_t{delivery[2] << 8 | delivery[3]} * 1000000 / 7,
+              473142857 + (26 - 13) * 6000000);
+
+    const auto tots = sectionsOn(*stream, 0x0014);
+    ASSERT_GE(tots.size(), 9u);
+    const auto& tot = tots[5];
+    EXPECT_EQ(tot[0], 0x73);
+    EXPECT_EQ(bcd(tot[5]) * 3600 + bcd(tot[6]) * 60 + bcd(tot[7]), 21 * 3600 + 29 * 60 + 55 + 5);
 }
 
 TEST_F(StationStreamTest, SdtNameDecodesToTheStationName) {
