@@ -15,6 +15,11 @@ PACKAGES := cmake g++ pkg-config ninja-build \
 	python3-pyftpdlib \
 	fonts-ipafont-gothic fonts-ipafont-mincho
 
+# Node.js and npm run the tuner server the server-backend tests talk to (its npm package is
+# installed into the build folder by the test itself). Any installed npm will do, so these
+# are asked for only when there is none.
+NODE_PACKAGES := nodejs npm
+
 # Programs for looking at real windows (screenshots); not needed by the tests.
 SCREEN_PACKAGES := xvfb xauth imagemagick
 
@@ -27,6 +32,7 @@ deps:
 	for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
+	command -v npm >/dev/null 2>&1 || missing="$$missing $(NODE_PACKAGES)"; \
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = "0" ]; then \
 	    echo "Installing:$$missing"; \

@@ -4,6 +4,7 @@
 #include "platform/Registry.h"
 #include "tuner/AribText.h"
 #include "tuner/ReplayBackend.h"
+#include "tuner/ServerBackend.h"
 #include "tuner/SimBackend.h"
 
 #include <chrono>
@@ -58,6 +59,8 @@ std::unique_ptr<TunerBackend> makeBackend(const std::string& name) {
     if (name.empty() || name == "sim")
         return std::make_unique<SimBackend>(SimBackend::configuredArea());
     if (name == "replay") return std::make_unique<ReplayBackend>(ReplayBackend::configuredFolder());
+    if (name == "server")
+        return std::make_unique<ServerBackend>(ServerBackend::configuredAddress());
     return std::make_unique<NoDeviceBackend>();
 }
 
@@ -73,6 +76,8 @@ void keepBackendChoice() {
     if (!name.empty()) setenv("KOBAL_TUNER", name.c_str(), 1);
     const std::string folder = ReplayBackend::configuredFolder();
     if (!folder.empty()) setenv("KOBAL_REPLAY_DIR", folder.c_str(), 1);
+    const std::string server = ServerBackend::configuredAddress();
+    if (!server.empty()) setenv("KOBAL_TUNER_SERVER", server.c_str(), 1);
 }
 
 } // namespace veltra

@@ -65,6 +65,12 @@ bool readStreamService(const std::string& path, std::u16string* name, uint16_t* 
     std::vector<uint8_t> data(std::min<size_t>(maxBytes, 8 << 20));
     const size_t n = std::fread(data.data(), 1, data.size(), f);
     std::fclose(f);
+    return readStreamServiceBytes(data.data(), n, name, serviceId, hasPackets);
+}
+
+bool readStreamServiceBytes(const uint8_t* data, size_t n, std::u16string* name,
+                            uint16_t* serviceId, bool* hasPackets) {
+    *hasPackets = false;
     std::vector<uint8_t> section;
     bool collecting = false;
     // Takes the bytes of the section being collected; true once a whole SDT with a good CRC

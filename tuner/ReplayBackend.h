@@ -19,6 +19,9 @@ namespace veltra {
 // False when the file has no readable SDT (found then tells whether it has packets at all).
 bool readStreamService(const std::string& path, std::u16string* name, uint16_t* serviceId,
                        bool* hasPackets, size_t maxBytes = 4 << 20);
+// The same over stream bytes in memory.
+bool readStreamServiceBytes(const uint8_t* data, size_t n, std::u16string* name,
+                            uint16_t* serviceId, bool* hasPackets);
 
 class ReplayBackend : public TunerBackend {
 public:

@@ -49,7 +49,7 @@ public:
     virtual void selectArea(int /*area*/) {}
 };
 
-// Backend by name: "sim", "replay", "none"; an unknown name gives "none".
+// Backend by name: "sim", "replay", "server", "dvb", "none"; an unknown name gives "none".
 std::unique_ptr<TunerBackend> makeBackend(const std::string& name);
 
 } // namespace veltra
