@@ -3,6 +3,7 @@
 #include "channels/AreaPresetTable.h"
 #include "platform/Registry.h"
 #include "tuner/AribText.h"
+#include "tuner/DvbBackend.h"
 #include "tuner/ReplayBackend.h"
 #include "tuner/ServerBackend.h"
 #include "tuner/SimBackend.h"
@@ -59,6 +60,8 @@ std::unique_ptr<TunerBackend> makeBackend(const std::string& name) {
     if (name.empty() || name == "sim")
         return std::make_unique<SimBackend>(SimBackend::configuredArea());
     if (name == "replay") return std::make_unique<ReplayBackend>(ReplayBackend::configuredFolder());
+    if (name == "dvb")
+        return std::make_unique<DvbBackend>(dvb::makeDevice(DvbBackend::configuredAdapter()));
     if (name == "server")
         return std::make_unique<ServerBackend>(ServerBackend::configuredAddress());
     return std::make_unique<NoDeviceBackend>();

@@ -13,6 +13,44 @@
 
 namespace veltra {
 
+// Cuts a byte stream into 188-byte packets, resynchronising on a sync byte that the next
+// packet's sync byte confirms (where the bytes reach that far). Keeps at most one packet.
+class PacketCutter {
+public:
+    template <typename OnPacket> void feed(const uint8_t* d, size_t n, OnPacket&& onPacket) {
+        constexpr size_t kSize = 188;
+        while (n > 0) {
+            if (partialLen_ == 0) {
+                if (d[0] != 0x47 || (n > kSize && d[kSize] != 0x47)) {
+                    ++d;
+                    --n;
+                    continue;
+                }
+                if (n >= kSize) {
+                    onPacket(d);
+                    d += kSize;
+                    n -= kSize;
+                    continue;
+                }
+            }
+            const size_t k = n < kSize - partialLen_ ? n : kSize - partialLen_;
+            for (size_t i = 0; i < k; ++i) partial_[partialLen_ + i] = d[i];
+            partialLen_ += k;
+            d += k;
+            n -= k;
+            if (partialLen_ == kSize) {
+                partialLen_ = 0;
+                if (n == 0 || d[0] == 0x47) onPacket(partial_);
+            }
+        }
+    }
+    void reset() { partialLen_ = 0; }
+
+private:
+    uint8_t partial_[188];
+    size_t partialLen_ = 0;
+};
+
 class OneSegPids {
 public:
     static constexpr uint16_t kPmtPid = 0x1FC8;

@@ -195,7 +195,7 @@ private:
         curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
         curl_multi_add_handle(m, c);
         pids_.reset();
-        partialLen_ = 0;
+        cutter_.reset();
         bool flowed = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -230,38 +230,13 @@ private:
         return n;
     }
 
-    // Cuts the bytes into packets (resynchronising on a sync byte that the next packet's
-    // confirms) and keeps the ones the engine reads.
     void feed(const uint8_t* d, size_t n) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             lastData_ = Clock::now();
             bytes_ += n;
         }
-        while (n > 0) {
-            if (partialLen_ == 0) {
-                if (d[0] != 0x47 || (n > ts::kPacketSize && d[ts::kPacketSize] != 0x47)) {
-                    ++d;
-                    --n;
-                    continue;
-                }
-                if (n >= ts::kPacketSize) {
-                    keep(d);
-                    d += ts::kPacketSize;
-                    n -= ts::kPacketSize;
-                    continue;
-                }
-            }
-            const size_t k = std::min(n, ts::kPacketSize - partialLen_);
-            std::memcpy(partial_ + partialLen_, d, k);
-            partialLen_ += k;
-            d += k;
-            n -= k;
-            if (partialLen_ == ts::kPacketSize) {
-                partialLen_ = 0;
-                if (n == 0 || d[0] == 0x47) keep(partial_);
-            }
-        }
+        cutter_.feed(d, n, [this](const uint8_t* p) { keep(p); });
     }
 
     void keep(const uint8_t* p) {
@@ -289,8 +264,7 @@ private:
     size_t head_ = 0, count_ = 0;
     // Reader thread only.
     OneSegPids pids_;
-    uint8_t partial_[ts::kPacketSize];
-    size_t partialLen_ = 0;
+    PacketCutter cutter_;
 };
 
 ServerBackend::ServerBackend(const std::string& address) : server_(ServerAddress::parse(address)) {}
