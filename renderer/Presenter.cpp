@@ -82,6 +82,12 @@ QSize Presenter::videoSize() const {
     return videoSize_;
 }
 
+int64_t Presenter::longestPictureGapMs() const {
+    // The wait still going on counts too.
+    const int64_t last = lastShownMs_.load();
+    return std::max(longestGapMs_.load(), last ? steadyMs() - last : 0);
+}
+
 void Presenter::flush(int64_t targetUs, const std::function<void()>& moveSource) {
     std::lock_guard<std::mutex> lk(work_);
     if (moveSource) moveSource();
@@ -119,6 +125,7 @@ void Presenter::run() {
         // A paused file graph still shows the picture a seek landed on; a paused live graph
         // leaves everything in the queue (time shift).
         const bool stillPicture = !running && !live_ && showNext_;
+        if (!running) lastShownMs_ = 0; // a pause is no wait for a picture
         if (!running && !stillPicture) {
             wake_.wait_for(lk, std::chrono::milliseconds(50));
             continue;
@@ -156,6 +163,8 @@ void Presenter::run() {
 
 void Presenter::handle(MediaPacket& p) {
     if (!firstPacketMs_) firstPacketMs_ = p.arrivalMs ? p.arrivalMs : steadyMs();
+    // The wait for a picture starts with the first packet (after a start or a pause).
+    if (!lastShownMs_) lastShownMs_ = p.arrivalMs ? p.arrivalMs : steadyMs();
     if (p.kind == MediaPacket::EndOfStream) {
         eosSeen_ = true;
         return;
@@ -268,6 +277,9 @@ void Presenter::presentDue(int64_t now) {
                                window_ ? window_->targetSize().height() : 0);
     if (!img.isNull() && window_) window_->present(std::move(img));
     lastShownUs_ = f->pts;
+    const int64_t nowMs = steadyMs();
+    if (lastShownMs_) longestGapMs_ = std::max(longestGapMs_.load(), nowMs - lastShownMs_.load());
+    lastShownMs_ = nowMs;
     if (shown_++ == 0 && firstIdrMs_) firstPictureLatencyMs_ = steadyMs() - firstIdrMs_;
 }
 

@@ -63,6 +63,8 @@ public:
     int64_t firstPictureLatencyMs() const { return firstPictureLatencyMs_.load(); }
     size_t picturesShown() const { return shown_.load(); }
     size_t picturesSkipped() const { return skipped_.load(); }
+    // Longest wait between two pictures shown (ms, wall clock), pauses excluded.
+    int64_t longestPictureGapMs() const;
     // Time of the picture shown last (INT64_MIN before the first).
     int64_t lastShownUs() const { return lastShownUs_.load(); }
 
@@ -120,6 +122,8 @@ private:
     QSize videoSize_;
     std::atomic<int64_t> firstPictureLatencyMs_{-1};
     std::atomic<size_t> shown_{0}, skipped_{0};
+    std::atomic<int64_t> longestGapMs_{0};
+    std::atomic<int64_t> lastShownMs_{0}; // 0: none since the start or the last pause
     std::atomic<int64_t> lastShownUs_{INT64_MIN};
 };
 

@@ -193,15 +193,18 @@ VideoDecoder::~VideoDecoder() {
 void VideoDecoder::flush() {
     if (ctx_) avcodec_flush_buffers(ctx_);
     waitIdr_ = true;
+    haveReference_ = false;
     prevRefFrameNum_ = -1;
 }
 
 void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
                           std::vector<FramePtr>& out, bool afterGap) {
     if (!ctx_ || !pkt_ || size == 0 || size > (64u << 20)) return;
-    // A unit lost before this one: marked by whoever lost it, or seen in the frame numbers
-    // (units lost before they reached us).
-    if (frameNumGap(data, size) || afterGap) waitIdr_ = true;
+    // A unit lost before this one (marked by whoever lost it, or seen in the frame numbers):
+    // the decoder stands the last picture it has in for the missing reference, which on a
+    // weak signal looks far better than a picture frozen until the next IDR. Only when it
+    // holds no picture of this stream yet is there nothing to conceal with.
+    if ((frameNumGap(data, size) || afterGap) && !haveReference_) waitIdr_ = true;
     if (waitIdr_) {
         if (!key && !containsIdr(data, size)) {
             ++dropped_;
@@ -217,8 +220,8 @@ void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool 
     int rc = avcodec_send_packet(ctx_, pkt_);
     av_packet_unref(pkt_);
     if (rc < 0 && rc != AVERROR(EAGAIN)) {
+        // Nothing of it could be used: a missing unit, as far as the pictures after it go.
         ++dropped_;
-        flush();
         return;
     }
     for (;;) {
@@ -229,15 +232,11 @@ void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool 
             av_frame_free(&f);
             break;
         }
-        if (f->decode_error_flags || (f->flags & AV_FRAME_FLAG_CORRUPT)) {
-            // A damaged picture: drop it and start again at the next IDR.
-            av_frame_free(&f);
-            ++dropped_;
-            waitIdr_ = true;
-            continue;
-        }
+        // A damaged picture comes with the damaged parts concealed: show it.
+        if (f->decode_error_flags || (f->flags & AV_FRAME_FLAG_CORRUPT)) ++concealed_;
         f->pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
         ++decoded_;
+        haveReference_ = true;
         out.emplace_back(f);
     }
 }

@@ -1,9 +1,10 @@
 #pragma once
 // H.264 decoding (libavcodec) and scaling to the video window's size (libswscale).
-// A broken access unit is dropped and decoding waits for the next IDR picture, so a damaged
-// stream shows a frozen-then-fresh picture rather than a smeared one. The same holds after a
-// unit went missing (marked by the source or the queue, or seen as a jump in the frame
-// numbers): the decoder would otherwise fill the gap from older pictures.
+// Weak reception is normal for a handheld receiver: a damaged access unit is decoded with the
+// damage concealed by the decoder, and a missing one (marked by the source or the queue, or
+// seen as a jump in the frame numbers) is stood in for by the last picture decoded, so the
+// picture keeps moving. Decoding waits for an IDR picture only when there is no picture to
+// conceal with: at the start and after a seek or flush.
 #include "MediaTypes.h"
 
 #include <QImage>
@@ -35,14 +36,15 @@ public:
     bool ok() const { return ctx_ != nullptr; }
 
     // Decodes one access unit; appends every finished picture (pts in microseconds, carried in
-    // the frame's pts field). Units before the first IDR, and after an error or a gap (units
-    // lost before this one: afterGap) until the next IDR, are skipped.
+    // the frame's pts field). Units before the first IDR are skipped; afterGap: units were
+    // lost before this one.
     void decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
                 std::vector<FramePtr>& out, bool afterGap = false);
     // Forget buffered pictures and wait for an IDR (seek, source change).
     void flush();
     size_t droppedUnits() const { return dropped_; }
     size_t decodedPictures() const { return decoded_; }
+    size_t concealedPictures() const { return concealed_; }
 
 private:
     // Frame numbers of reference pictures follow each other; a jump means units were lost.
@@ -52,10 +54,11 @@ private:
     AVCodecContext* ctx_ = nullptr;
     AVPacket* pkt_ = nullptr;
     bool waitIdr_ = true;
-    int log2MaxFrameNum_ = 0; // 0: no parameter set read yet
+    bool haveReference_ = false; // a picture decoded since the last IDR wait began
+    int log2MaxFrameNum_ = 0;    // 0: no parameter set read yet
     bool gapsAllowed_ = false, separatePlanes_ = false;
     int prevRefFrameNum_ = -1;
-    size_t dropped_ = 0, decoded_ = 0;
+    size_t dropped_ = 0, decoded_ = 0, concealed_ = 0;
 };
 
 // Converts decoded pictures into RGB32 images of a requested size. Keeps its scaler between

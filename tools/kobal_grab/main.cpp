@@ -284,6 +284,9 @@ int main(int argc, char** argv) {
     const double cpu = cpuSeconds() - cpu0;
     std::printf("pictures shown: %zu, skipped: %zu\n", p ? p->picturesShown() : 0,
                 p ? p->picturesSkipped() : 0);
+    if (p && p->picturesShown() > 1)
+        std::printf("longest wait for a new picture: %lld ms\n",
+                    static_cast<long long>(p->longestPictureGapMs()));
     if (p && p->firstPictureLatencyMs() >= 0)
         std::printf("first picture: %lld ms after the first IDR\n",
                     static_cast<long long>(p->firstPictureLatencyMs()));
