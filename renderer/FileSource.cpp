@@ -5,6 +5,9 @@
 #include <pthread.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <vector>
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -14,6 +17,28 @@ namespace kobal::render {
 namespace {
 constexpr size_t kQueueBytes = 4u << 20;       // read ahead at most this much
 constexpr int64_t kMaxSeekLeadUs = 48'000'000; // longest group of pictures a seek looks back over
+constexpr int kMaxReadErrors = 1000;           // in a row, before a damaged file counts as ended
+
+// libavformat guesses a file's format from its first bytes, and damage there (adaptation fields
+// running past their packet, lost bytes) can make a raw H.264 reading score higher than the
+// transport stream it is: opened that way, the sound, the times and the duration are lost.
+// Sync bytes in step every 188 bytes over most of the start settle it.
+bool looksLikeTransportStream(const std::string& path) {
+    constexpr size_t kPacket = 188, kLook = 256 * 1024;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::vector<uint8_t> d(kLook);
+    const size_t n = std::fread(d.data(), 1, d.size(), f);
+    std::fclose(f);
+    if (n < 8 * kPacket) return false;
+    size_t best = 0;
+    for (size_t o = 0; o < kPacket; ++o) {
+        size_t hits = 0;
+        for (size_t i = o; i < n; i += kPacket) hits += d[i] == 0x47;
+        best = std::max(best, hits);
+    }
+    return best * 10 >= (n / kPacket) * 7;
+}
 } // namespace
 
 FileSource::FileSource(PacketQueue& queue) : queue_(queue) {}
@@ -26,7 +51,9 @@ FileSource::~FileSource() {
 HRESULT FileSource::open(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return HRESULT_FILE_NOT_FOUND;
-    if (avformat_open_input(&oc_, path.c_str(), nullptr, nullptr) < 0)
+    const AVInputFormat* format =
+        looksLikeTransportStream(path) ? av_find_input_format("mpegts") : nullptr;
+    if (avformat_open_input(&oc_, path.c_str(), format, nullptr) < 0)
         return VFW_E_UNKNOWN_FILE_TYPE;
     if (avformat_find_stream_info(oc_, nullptr) < 0) {
         avformat_close_input(&oc_);
@@ -72,6 +99,7 @@ void FileSource::run() {
     AVPacket* pkt = av_packet_alloc();
     if (!pkt) return;
     bool atEnd = false;
+    int readErrors = 0;
     int64_t lastUs[2] = {0, 0};
     while (!quit_) {
         {
@@ -91,8 +119,10 @@ void FileSource::run() {
         }
         if (!queue_.waitForRoom(kQueueBytes, 100)) continue;
         const int rc = av_read_frame(oc_, pkt);
+        // Damage in the middle of a file is read past, as players do; the end is the end.
+        if (rc < 0 && rc != AVERROR_EOF && !avio_feof(oc_->pb) && ++readErrors < kMaxReadErrors)
+            continue;
         if (rc < 0) {
-            if (rc == AVERROR(EAGAIN)) continue;
             MediaPacket eos;
             eos.kind = MediaPacket::EndOfStream;
             eos.arrivalMs = steadyMs();
@@ -100,6 +130,7 @@ void FileSource::run() {
             atEnd = true;
             continue;
         }
+        readErrors = 0;
         if (pkt->stream_index == videoIndex_ || pkt->stream_index == audioIndex_) {
             const bool video = pkt->stream_index == videoIndex_;
             const AVStream* st = oc_->streams[pkt->stream_index];

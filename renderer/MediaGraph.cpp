@@ -62,6 +62,10 @@ LinkSource* MediaGraph::linkSource() const {
     return live_ ? static_cast<LinkSource*>(source_.get()) : nullptr;
 }
 
+FileSource* MediaGraph::fileSource() const {
+    return live_ ? nullptr : static_cast<FileSource*>(source_.get());
+}
+
 HRESULT MediaGraph::RenderFile(const std::string& name) {
     teardown();
     if (name.empty()) return E_POINTER;

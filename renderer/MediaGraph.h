@@ -83,6 +83,7 @@ public:
     bool isLive() const { return live_; }
     Presenter* presenter() const { return presenter_.get(); }
     LinkSource* linkSource() const;
+    FileSource* fileSource() const;
     PacketQueue& queue() { return *queue_; }
     int audioMode() const { return audioMode_; }
 
