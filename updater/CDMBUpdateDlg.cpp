@@ -1,0 +1,204 @@
+#include "updater/CDMBUpdateDlg.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Process.h"
+#include "updater/UpdateProgressBar.h"
+#include "updater/UpdateTexts.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <unistd.h>
+
+namespace kobal::update {
+namespace {
+
+constexpr int kWidth = 358;
+constexpr int kHeight = 157;
+
+QString fromUtf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The wait cursor while the check talks to the server.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+CDMBUpdateDlg::CDMBUpdateDlg(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setFixedSize(kWidth, kHeight);
+    opener_ = [](const std::string& path) { return startDetached("xdg-open", {path}) > 0; };
+
+    status_ = new QLabel(this);
+    status_->setObjectName("status");
+    status_->setGeometry(15, 35, 328, 19);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    status_->setTextFormat(Qt::PlainText);
+    status_->setAutoFillBackground(true);
+    QPalette pal = status_->palette();
+    pal.setColor(QPalette::Window, QColor(0x50, 0x50, 0x50));
+    pal.setColor(QPalette::WindowText, QColor(0xC8, 0xC8, 0xC8));
+    status_->setPalette(pal);
+    QFont font(QStringLiteral("ＭＳ 明朝"));
+    font.setPointSize(9);
+    status_->setFont(font);
+
+    progress_ = new UpdateProgressBar(this);
+    progress_->setGeometry(24, 70, 310, 13);
+    progress_->setRange(0, 100);
+
+    auto* ok = new QPushButton(this);
+    ok->setGeometry(119, 99, 38, 38);
+    connect(ok, &QPushButton::clicked, this, &CDMBUpdateDlg::onOk);
+    ok_ = ok;
+    auto* cancel = new QPushButton(this);
+    cancel->setGeometry(201, 99, 38, 38);
+    connect(cancel, &QPushButton::clicked, this, &CDMBUpdateDlg::onCancel);
+    cancel_ = cancel;
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.width() / 2 - 179, s.height() / 2 - 78);
+    }
+}
+
+CDMBUpdateDlg::~CDMBUpdateDlg() {
+    // The dialog ends only after transfer-finished, so this wait is over at once.
+    downloader_.abort();
+    downloader_.join();
+}
+
+bool CDMBUpdateDlg::runCheck(const FtpOptions& options) {
+    CheckResult result;
+    {
+        WaitCursor wait;
+        result = runUpdateCheck(connection_, options);
+    }
+    if (result.outcome == CheckResult::PlayerRestarted) return false;
+    showResult(result);
+    return true;
+}
+
+void CDMBUpdateDlg::showResult(const CheckResult& result) {
+    check_ = result;
+    updateAvailable_ = result.outcome == CheckResult::UpdateOffered;
+    setStatus(QString::fromUtf8(updateAvailable_ ? kOfferText : kNothingNewText));
+}
+
+QString CDMBUpdateDlg::statusText() const {
+    return status_->text();
+}
+
+int CDMBUpdateDlg::progress() const {
+    return progress_->value();
+}
+
+void CDMBUpdateDlg::setStatus(const QString& text) {
+    status_->setText(text);
+}
+
+void CDMBUpdateDlg::onOk() {
+    if (!updateAvailable_) {
+        restartPlayer();
+        done(1);
+        return;
+    }
+    ok_->setEnabled(false);
+    int error = 0;
+    const int fd = target_.create(check_.fileName, error);
+    if (fd < 0) {
+        messageBox(format(IDS_ERR_OPEN_LOCAL, std::to_string(error)), "kobal_update",
+                   MB_OK | MB_ICONERROR);
+        target_.remove();
+        done(2);
+        return;
+    }
+    DownloadJob job{check_.server, check_.remotePath, target_.path(), fd, downloadOptions_};
+    running_ = downloader_.start(std::move(job));
+    if (!running_) {
+        ::close(fd);
+        target_.remove();
+        done(2);
+    }
+}
+
+// Also the Esc key and closing the window (QDialog sends both here).
+void CDMBUpdateDlg::onCancel() {
+    if (!running_) {
+        if (!finished_) done(2);
+        return;
+    }
+    if (downloader_.aborting()) return; // already asked; transfer-finished ends the dialog
+    // The worker stops after the block in hand; transfer-finished ends the dialog.
+    downloader_.abort();
+    cancel_->setEnabled(false);
+    setStatus(QString::fromUtf8(text(IDS_STATUS_ABORTING)));
+}
+
+void CDMBUpdateDlg::mousePressEvent(QMouseEvent* event) {
+    QDialog::mousePressEvent(event);
+}
+
+void CDMBUpdateDlg::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!background_.isNull()) p.drawPixmap(0, 0, background_);
+}
+
+void CDMBUpdateDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+}
+
+// --- the worker's calls, handed to the UI thread ------------------------------------------
+
+void CDMBUpdateDlg::setStatusText(const std::string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, t = fromUtf8(text)] { setStatus(t); }, Qt::QueuedConnection);
+}
+
+void CDMBUpdateDlg::setWindowTitle(const std::string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, t = fromUtf8(text)] { QWidget::setWindowTitle(t); }, Qt::QueuedConnection);
+}
+
+void CDMBUpdateDlg::setProgressRange(int low, int high) {
+    QMetaObject::invokeMethod(
+        this, [this, low, high] { progress_->setRange(low, high); }, Qt::QueuedConnection);
+}
+
+void CDMBUpdateDlg::setProgressPos(int pos) {
+    QMetaObject::invokeMethod(
+        this, [this, pos] { progress_->setValue(pos); }, Qt::QueuedConnection);
+}
+
+void CDMBUpdateDlg::transferFinished(int error, const std::string& errorText) {
+    QMetaObject::invokeMethod(
+        this, [this, error, errorText] { onTransferFinished(error, errorText); },
+        Qt::QueuedConnection);
+}
+
+void CDMBUpdateDlg::onTransferFinished(int error, const std::string& errorText) {
+    finished_ = true;
+    running_ = false;
+    downloader_.join(); // its last act was to post this
+    if (downloader_.aborting()) {
+        target_.remove();
+        done(2);
+        return;
+    }
+    if (error == 0) {
+        opener_(target_.path());
+        done(1);
+        return;
+    }
+    if (!errorText.empty()) messageBox(errorText, "kobal_update", MB_OK | MB_ICONERROR);
+    target_.remove();
+    done(2);
+}
+
+} // namespace kobal::update
