@@ -5,6 +5,7 @@
   ftp_server.py ROOT --hostile  listings of /FTP-1seg/UPDATE and its 2.0 folder carry names no
                                 client may use; SIZE of 2.0/setup.bin announces 10 bytes
   ftp_server.py ROOT --endless  the listing of /FTP-1seg/UPDATE never ends
+  ftp_server.py ROOT --slow     sends files at 256 KB/s
   ftp_server.py - --refuse      answers every connection with 421 and closes it; prints
                                 "CONN" for each
 """
@@ -26,7 +27,7 @@ if mode == "--refuse":
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 LINE = "%s 1 owner group %8d Jan 01 12:00 %s\r\n"
@@ -60,6 +61,10 @@ class Handler(FTPHandler):
             return
         return FTPHandler.ftp_SIZE(self, path)
 
+
+if mode == "--slow":
+    ThrottledDTPHandler.write_limit = 256 * 1024
+    Handler.dtp_handler = ThrottledDTPHandler
 
 authorizer = DummyAuthorizer()
 authorizer.add_anonymous(root)
