@@ -8,20 +8,25 @@
   ftp_server.py ROOT --slow     sends files at 256 KB/s
   ftp_server.py - --refuse      answers every connection with 421 and closes it; prints
                                 "CONN" for each
+  ftp_server.py - --silent      accepts connections and never says a word; "CONN" for each
 """
 import socket
 import sys
 
 root, mode = sys.argv[1], (sys.argv[2] if len(sys.argv) > 2 else "")
 
-if mode == "--refuse":
+if mode in ("--refuse", "--silent"):
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
     s.listen(8)
     print("PORT", s.getsockname()[1], flush=True)
+    held = []
     while True:
         c, _ = s.accept()
         print("CONN", flush=True)
+        if mode == "--silent":
+            held.append(c)
+            continue
         c.sendall(b"421 Service not available, closing control connection.\r\n")
         c.close()
 
