@@ -78,7 +78,9 @@ bool CDMBUpdateDlg::runCheck(const FtpOptions& options) {
     CheckResult result;
     {
         WaitCursor wait;
-        result = runUpdateCheck(connection_, options);
+        // The check's connection ends with the check; the download makes its own.
+        FtpCheckConnection connection;
+        result = runUpdateCheck(connection, options);
     }
     if (result.outcome == CheckResult::PlayerRestarted) return false;
     showResult(result);

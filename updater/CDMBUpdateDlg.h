@@ -65,7 +65,6 @@ private:
     void setStatus(const QString& text);
 
     CheckResult check_;
-    FtpCheckConnection connection_;
     FtpOptions downloadOptions_;
     bool updateAvailable_ = false;
     bool running_ = false;  // a download worker runs (until transfer-finished)
