@@ -2,13 +2,18 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Process.h"
+#include "ui/HoverButton.h"
+#include "ui/ShapedRegion.h"
+#include "ui/SkinColours.h"
+#include "ui/SkinFonts.h"
+#include "ui/SkinPictures.h"
 #include "updater/UpdateProgressBar.h"
 #include "updater/UpdateTexts.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
 #include <unistd.h>
 
@@ -17,6 +22,9 @@ namespace {
 
 constexpr int kWidth = 358;
 constexpr int kHeight = 157;
+// The status line's colours (0x00BBGGRR).
+constexpr std::uint32_t kStatusText = 0xC8C8C8;
+constexpr std::uint32_t kStatusBackground = 0x505050;
 
 QString fromUtf8(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -30,42 +38,47 @@ struct WaitCursor {
 
 } // namespace
 
-CDMBUpdateDlg::CDMBUpdateDlg(QWidget* parent) : QDialog(parent) {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+CDMBUpdateDlg::CDMBUpdateDlg(QWidget* parent) : CQXBaseDialog(IDD_UPDATE, parent) {
     setFixedSize(kWidth, kHeight);
+    setWindowIcon(QIcon(skinPixmap(pic::kUpdaterIcon)));
     opener_ = [](const std::string& path) { return startDetached("xdg-open", {path}) > 0; };
+    background_ = skinPixmap(pic::kUpdateBackground);
+    outline_ = skinImage(pic::kUpdateBackground);
 
     status_ = new QLabel(this);
     status_->setObjectName("status");
-    status_->setGeometry(15, 35, 328, 19);
     status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    status_->setTextFormat(Qt::PlainText);
+    status_->setTextFormat(Qt::PlainText); // server texts land here
     status_->setAutoFillBackground(true);
     QPalette pal = status_->palette();
-    pal.setColor(QPalette::Window, QColor(0x50, 0x50, 0x50));
-    pal.setColor(QPalette::WindowText, QColor(0xC8, 0xC8, 0xC8));
+    pal.setColor(QPalette::Window, fromColourRef(kStatusBackground));
+    pal.setColor(QPalette::WindowText, fromColourRef(kStatusText));
     status_->setPalette(pal);
-    QFont font(QStringLiteral("ＭＳ 明朝"));
-    font.setPointSize(9);
-    status_->setFont(font);
+    status_->setFont(skinFont(kFontMsMincho, 9));
 
     progress_ = new UpdateProgressBar(this);
-    progress_->setGeometry(24, 70, 310, 13);
     progress_->setRange(0, 100);
 
-    auto* ok = new QPushButton(this);
-    ok->setGeometry(119, 99, 38, 38);
-    connect(ok, &QPushButton::clicked, this, &CDMBUpdateDlg::onOk);
-    ok_ = ok;
-    auto* cancel = new QPushButton(this);
-    cancel->setGeometry(201, 99, 38, 38);
-    connect(cancel, &QPushButton::clicked, this, &CDMBUpdateDlg::onCancel);
-    cancel_ = cancel;
+    ok_ = new CHoverButton(this);
+    connect(ok_, &QAbstractButton::clicked, this, &CDMBUpdateDlg::onOk);
+    cancel_ = new CHoverButton(this);
+    connect(cancel_, &QAbstractButton::clicked, this, &CDMBUpdateDlg::onCancel);
+}
 
+// Runs once, as the window is first shown (the check has run by then).
+bool CDMBUpdateDlg::OnInitDialog() {
+    CQXBaseDialog::OnInitDialog();
+    status_->setGeometry(15, 35, 328, 19);
+    ok_->LoadBitmap(pic::kUpdateOk);
+    cancel_->LoadBitmap(pic::kUpdateCancel);
+    ok_->setGeometry(119, 99, 38, 38);
+    cancel_->setGeometry(201, 99, 38, 38);
+    progress_->setGeometry(24, 70, 310, 13);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect s = screen->geometry();
         move(s.width() / 2 - 179, s.height() / 2 - 78);
     }
+    return true;
 }
 
 CDMBUpdateDlg::~CDMBUpdateDlg() {
@@ -143,17 +156,15 @@ void CDMBUpdateDlg::onCancel() {
     setStatus(QString::fromUtf8(text(IDS_STATUS_ABORTING)));
 }
 
-void CDMBUpdateDlg::mousePressEvent(QMouseEvent* event) {
-    QDialog::mousePressEvent(event);
-}
-
 void CDMBUpdateDlg::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (!background_.isNull()) p.drawPixmap(0, 0, background_);
+    if (!background_.isNull()) p.drawPixmap(QRect(0, 0, kWidth, kHeight), background_);
 }
 
 void CDMBUpdateDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
+    CQXBaseDialog::resizeEvent(event);
+    // The outline follows the background's green key; rebuilt on every size change.
+    setWindowRegion(this, regionFromBitmap(outline_, kKeyGreen));
 }
 
 // --- the worker's calls, handed to the UI thread ------------------------------------------

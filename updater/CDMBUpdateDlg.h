@@ -7,22 +7,33 @@
 #include "updater/LocalTarget.h"
 #include "updater/UpdateCheck.h"
 
-#include <QDialog>
+#include "skin/QXBaseDialog.h"
+
 #include <QPixmap>
 #include <functional>
 #include <memory>
 
 class QLabel;
 
+namespace kobal {
+class CHoverButton;
+}
+
 namespace kobal::update {
 
 class UpdateProgressBar;
 
-class CDMBUpdateDlg : public QDialog, private DownloadHost {
+class CDMBUpdateDlg : public CQXBaseDialog, private DownloadHost {
     Q_OBJECT
 public:
-    // Ids of the dialog's controls.
-    enum : int { IDC_OK = 1000, IDC_STATUS = 1001, IDC_PROGRESS = 1003, IDC_CANCEL = 2 };
+    // The dialog template and ids of its controls.
+    enum : int {
+        IDD_UPDATE = 102,
+        IDC_OK = 1000,
+        IDC_STATUS = 1001,
+        IDC_PROGRESS = 1003,
+        IDC_CANCEL = 2
+    };
     // The transfer-finished message (WM_APP + 1).
     static constexpr int kTransferFinished = 0x8001;
 
@@ -48,10 +59,12 @@ public:
     void onOk();
     void onCancel();
 
+    // Places the controls over the background and the window in the middle of the screen.
+    bool OnInitDialog() override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
     void reject() override { onCancel(); }
 
 private:
@@ -73,11 +86,12 @@ private:
     Downloader downloader_{*this};
     Opener opener_;
 
-    QPixmap background_;
+    QPixmap background_; // picture 129, @2x on high-density screens
+    QImage outline_;     // picture 129 at 1x, for the region
     QLabel* status_ = nullptr;
     UpdateProgressBar* progress_ = nullptr;
-    QWidget* ok_ = nullptr;
-    QWidget* cancel_ = nullptr;
+    CHoverButton* ok_ = nullptr;
+    CHoverButton* cancel_ = nullptr;
 };
 
 } // namespace kobal::update
