@@ -232,6 +232,9 @@ Downloader::Outcome Downloader::transfer(DownloadJob& job) {
     host_.setStatusText(text(IDS_STATUS_TRANSFER));
     curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &writeBlock);
+    // Read to the end of the data connection: libcurl would otherwise stop quietly at the
+    // announced size, and a file longer than announced would pass for a whole one.
+    curl_easy_setopt(c, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     rc = curl_easy_perform(c);
     if (abort_.load()) return finish();
     if (t.writeError) return fail(IDS_ERR_DOWNLOAD, t.writeError, false);
