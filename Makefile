@@ -3,9 +3,6 @@
 
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
-# Channel that `make run` shows until the player window exists (area 7 東京, slot 14 = UHF 27).
-AREA ?= 7
-SLOT ?= 14
 
 PACKAGES := cmake g++ pkg-config ninja-build \
 	qt6-base-dev qt6-multimedia-dev \
@@ -56,15 +53,7 @@ test: build
 	  ctest --output-on-failure -j $(JOBS)
 
 run: build
-	@if [ -x $(BUILD_DIR)/app/kobal_player ]; then \
-	  exec $(BUILD_DIR)/app/kobal_player; \
-	elif [ -x $(BUILD_DIR)/tools/kobal_grab/kobal_grab ]; then \
-	  exec $(BUILD_DIR)/tools/kobal_grab/kobal_grab --area $(AREA) --slot $(SLOT) --seconds 3600 --size 640x360; \
-	elif [ -x $(BUILD_DIR)/tools/kobal_tsdump/kobal_tsdump ]; then \
-	  exec $(BUILD_DIR)/tools/kobal_tsdump/kobal_tsdump --area $(AREA) --slot $(SLOT) --seconds 10; \
-	else \
-	  echo "No program built yet."; \
-	fi
+	exec $(BUILD_DIR)/app/kobal_player
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

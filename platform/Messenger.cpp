@@ -144,12 +144,22 @@ long Messenger::sendCopyData(const std::string& title, unsigned long n, const st
     return result;
 }
 
-bool Messenger::postClose(const std::string& title) {
+namespace {
+bool postLine(const std::string& title, const std::string& line) {
     int fd = connectTo(title);
     if (fd < 0) return false;
-    const bool ok = sendAll(fd, "close\n");
+    const bool ok = sendAll(fd, line);
     ::close(fd);
     return ok;
+}
+} // namespace
+
+bool Messenger::postClose(const std::string& title) {
+    return postLine(title, "close\n");
+}
+
+bool Messenger::postActivate(const std::string& title) {
+    return postLine(title, "activate\n");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -157,6 +167,7 @@ bool Messenger::postClose(const std::string& title) {
 struct MessengerServer::Impl {
     CopyDataHandler onCopyData;
     CloseHandler onClose;
+    CloseHandler onActivate;
     QLocalServer* server = nullptr;
     // Cleared when the server goes away, so a handler that destroys it (a window closing in
     // answer to a message) does not leave us writing to freed sockets.
@@ -185,10 +196,11 @@ void MessengerServer::Impl::serve(QLocalSocket* socket) {
 void MessengerServer::Impl::handleLine(QLocalSocket* socket, const std::string& line) {
     std::shared_ptr<bool> guard = alive;
     QPointer<QLocalSocket> s(socket);
-    if (line == "close") {
+    if (line == "close" || line == "activate") {
         // Later, from the event loop: the handler may well destroy this server.
-        if (onClose) {
-            CloseHandler handler = onClose;
+        const CloseHandler& chosen = line == "close" ? onClose : onActivate;
+        if (chosen) {
+            CloseHandler handler = chosen;
             QMetaObject::invokeMethod(
                 server,
                 [guard, handler] {
@@ -254,6 +266,10 @@ MessengerServer::~MessengerServer() {
     QObject::disconnect(d_->server, nullptr, nullptr, nullptr);
     d_->server->close();
     d_->server->deleteLater();
+}
+
+void MessengerServer::setActivateHandler(CloseHandler onActivate) {
+    d_->onActivate = std::move(onActivate);
 }
 
 bool MessengerServer::listening() const {

@@ -1,7 +1,8 @@
 #pragma once
 // Finding a running window by its title and talking to it: a local socket in the runtime
 // folder named after the title. Messages are lines: "copydata <n> <text>" (answered with a
-// line holding the receiver's result) and "close".
+// line holding the receiver's result), "close" and "activate" (raise your window: a desktop
+// does not let one program raise another's window, so the running one raises itself).
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,8 @@ public:
                              int timeoutMs = 1000);
     // Posts "close" (no answer awaited). False when no such window.
     static bool postClose(const std::string& title);
+    // Posts "activate" (no answer awaited). False when no such window.
+    static bool postActivate(const std::string& title);
 };
 
 // The receiving side; lives on the thread of a Qt event loop (the UI thread), where both
@@ -32,6 +35,8 @@ public:
     MessengerServer(const std::string& title, CopyDataHandler onCopyData, CloseHandler onClose);
     ~MessengerServer();
     bool listening() const;
+    // "activate" runs this from the event loop, like the close handler.
+    void setActivateHandler(CloseHandler onActivate);
 
 private:
     struct Impl;

@@ -1,0 +1,221 @@
+#pragma once
+// The player's main window: owner of the tuner session, the media graph, the channel lists
+// and scan results, the worker thread that opens sources and every child control. All of it
+// runs on the UI thread, apart from the worker (which only builds media graphs) and the scan
+// thread (which only calls the tuner's scan). Engine and renderer threads reach the window
+// through queued calls; the window never waits for them.
+//
+// Buttons, keys, the right-click menu and other processes all end in onCommand(id) or the
+// copy-data handlers, so a command behaves the same whichever way it came.
+#include "app/CPlayerApp.h"
+#include "app/ConfigStore.h"
+#include "app/PlayerTimers.h"
+#include "channels/ChannelScan.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QLabel;
+class QTimer;
+class QAbstractButton;
+
+namespace kobal {
+
+class TunerSession;
+class SourceWorker;
+class SystemEvents;
+class PlayerSessionWindow;
+class PlayerRendererHost;
+namespace render {
+class MediaGraph;
+}
+
+class CPlayerDlg : public QWidget {
+    Q_OBJECT
+public:
+    explicit CPlayerDlg(const StartupArgs& args = {});
+    ~CPlayerDlg() override;
+
+    // The window's initialisation, in order: worker, settings, view, volume, tuner session
+    // (with the start-up scan), timers, screen saver. False when the worker could not start
+    // (the window then stays up without its session).
+    bool initialise();
+
+    // From a second start: "+x" closes (leaving tray mode), "+tray" nothing, anything else is
+    // an iEPG file. Answers 1.
+    long onArgument(const std::string& text);
+    // Other copy-data numbers from other processes are not ours to take: 0.
+    long onCopyData(unsigned long n, const std::string& text);
+    // Copy-data from the renderer and from the window itself (2, 3, 4, 10, 14).
+    long onRendererCopyData(unsigned long command, long processId,
+                            const std::vector<uint8_t>& data);
+    void activate();
+    void requestClose();
+    void onCommand(int id);
+
+    // Hook for the iEPG import of a later piece of work; the default reports the path.
+    std::function<void(const std::string& path)> importIepg;
+
+    // State, for the window's own pieces and tests.
+    struct State {
+        int sourceKind = 0;
+        int playState = -1;
+        bool recording = false;
+        bool powerOn = false;
+        bool muted = false;
+        int volumePosition = 450;
+        int savedVolume = 450;
+        int signalLevel = 0;
+        int tunerStatus = 0;
+        bool lowSignalShown = false;
+        bool lowSignalArmed = false;
+        long lowSignalMillis = 0;
+        long long lowSignalTick = -1;
+        bool timeShiftActive = false;
+        bool captionsOn = false;
+        bool fullScreen = false;
+        bool transparent = false;
+        bool maximised = false;
+        int sizeMode = 1;
+        bool scanning = false;
+        bool opening = false;
+        bool closing = false;
+        bool deviceBusy = false;
+        bool levelDisplay = true;
+        int audioMode = 0;
+    };
+    const State& state() const { return s_; }
+    const ConfigStore& config() const { return config_; }
+    QString statusText() const { return status_; }
+    QString tickerText() const { return ticker_; }
+    QString captionText() const { return caption_; }
+    QString messageText() const { return message_; }
+    bool openInProgress() const { return openInProgress_.load(); }
+    std::shared_ptr<render::MediaGraph> graph() const;
+    TunerSession* session() const { return session_.get(); }
+    const ChannelScan& channels() const { return scan_; }
+    QRect pictureRect() const;
+    QWidget* button(int id) const;
+    bool timerArmed(int id) const;
+
+signals:
+    void closed();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void closeEvent(QCloseEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void contextMenuEvent(QContextMenuEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent*) override;
+
+private:
+    friend class PlayerSessionWindow;
+    friend class PlayerRendererHost;
+
+    // What the engine threads produced since the last wake-up.
+    void takeOutputs();
+
+    // Timers by id.
+    void startTimerId(int id, int ms);
+    void stopTimerId(int id);
+    void onTimer(int id);
+    void pollSignal();
+    void lowSignalCheck();
+
+    // Sources: the UI thread prepares, the worker opens.
+    void openPath(const std::string& link);
+    void prepareOpen();
+    void workerJob(const std::string& link);
+    void openFinished(std::shared_ptr<render::MediaGraph> graph, long result,
+                      const std::string& link);
+    void stopPlayback();
+
+    // Channels.
+    bool startScan(ScanMode kind);
+    void scanFinished();
+    void tuneKey(const std::string& key);
+    void stepChannel(int direction);
+    bool channelChangeRefused();
+
+    // Commands.
+    bool busy() const;
+    void setVolumePosition(int position);
+    void applyVolume();
+    void mute(bool on);
+    void powerOn();
+    void powerOff();
+    void toggleCaptions();
+    void switchAudio(int mode);
+    void onAudioMode(int mode);
+    void onDevicesChanged();
+    void onSleep(bool sleeping);
+
+    // Views.
+    void toggleTransparent();
+    void enterTheater();
+    void leaveTheater();
+    void toggleTheater();
+    void applySizeMode(int mode);
+    void maximise();
+    void toggleAlwaysOnTop();
+    void applyView(int view);
+    void layoutChildren();
+    void placeVideo();
+    void reshape();
+    void setTopMost(bool on);
+    int videoHeight() const;
+
+    // On-screen text until the information panels exist.
+    void setStatus(const QString& text);
+    void showMessage(const QString& text, int tickerMs);
+    void setTicker(const QString& text);
+    void setCaption(const QString& text);
+    void updateCursor();
+    void showPicture(int id); // 501, 502, 0 hides
+
+    void closeSequence();
+    void buildControls();
+    void refreshButtons();
+
+    StartupArgs args_;
+    State s_;
+    ConfigStore config_;
+    ChannelLists lists_;
+    StartupSettings start_;
+    ChannelScan scan_;
+    ScanMode scanKind_ = ScanNone;
+    std::thread scanThread_;
+    std::unique_ptr<PlayerSessionWindow> sessionWindow_;
+    std::unique_ptr<PlayerRendererHost> rendererHost_;
+    std::unique_ptr<TunerSession> session_;
+    std::unique_ptr<SourceWorker> worker_;
+    std::unique_ptr<SystemEvents> system_;
+
+    mutable std::mutex graphLock_;
+    std::shared_ptr<render::MediaGraph> graph_; // built and released by the worker
+    std::atomic<bool> openInProgress_{false};
+    std::string currentLink_, pendingLink_;
+    bool streamEstablished_ = false;
+
+    std::map<int, QTimer*> timers_;
+    QRect savedRect_;
+    bool restoreSaved_ = false;
+    QRect videoRect_; // theater picture; empty: still to be computed
+    bool closeDone_ = false;
+
+    QString status_, ticker_, caption_, message_;
+    QLabel* picture_ = nullptr; // GIF 501 / 502
+    class CBitmapSlider* volume_ = nullptr;
+    std::map<int, QAbstractButton*> buttons_;
+    QPoint dragOffset_;
+};
+
+} // namespace kobal

@@ -1,0 +1,7 @@
+#include "app/PlayerStats.h"
+
+namespace kobal {
+int runPlayerStats(const QStringList&) {
+    return 2;
+}
+} // namespace kobal

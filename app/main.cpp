@@ -1,0 +1,36 @@
+// kobal_player: one-segment television on the desktop.
+//   kobal_player [+x | +tray | IEPG-FILE]
+//   kobal_player --write-icons DIR   writes the icon in the desktop's sizes below DIR
+//   kobal_player --stats ...         measures the player (see PlayerStats.h)
+#include "app/CPlayerApp.h"
+#include "app/PlayerStats.h"
+#include "app/SkinArt.h"
+
+#include <QApplication>
+#include <QDir>
+
+namespace {
+
+int writeIcons(const QString& folder) {
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString dir = QString("%1/%2x%2/apps").arg(folder).arg(size);
+        if (!QDir().mkpath(dir)) return 1;
+        const QPixmap icon = kobal::skin::picture(114, size / 64.0 < 1 ? 1.0 : size / 64.0)
+                                 .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (!icon.save(dir + "/kobal_player.png")) return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("kobal_player");
+    QApplication::setDesktopFileName("kobal_player");
+    QApplication::setQuitOnLastWindowClosed(false); // the close sequence ends the loop
+    const QStringList args = QApplication::arguments().mid(1);
+    if (args.size() == 2 && args[0] == "--write-icons") return writeIcons(args[1]);
+    if (!args.isEmpty() && args[0] == "--stats") return kobal::runPlayerStats(args.mid(1));
+    return kobal::CPlayerApp::run(args);
+}

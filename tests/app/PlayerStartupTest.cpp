@@ -1,0 +1,144 @@
+// Start-up of the real kobal_player program: one player per session, the relay of a second
+// start's argument, "+x" in both roles, and a stale verdict of the updater.
+#include "app/CPlayerApp.h"
+#include "platform/Messenger.h"
+#include "platform/NamedObjects.h"
+#include "platform/Profile.h"
+#include "tests/support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace kobal;
+
+namespace {
+
+std::string player() {
+    return test::binaryDir() + "/app/kobal_player";
+}
+
+// Starts the player in the background with its stderr in a file.
+pid_t startPlayer(const std::vector<std::string>& args, const std::string& log) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen(log.c_str(), "w", stderr);
+        std::vector<char*> argv{const_cast<char*>("kobal_player")};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(player().c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+bool exited(pid_t pid, int* status = nullptr) {
+    int st = 0;
+    if (waitpid(pid, &st, WNOHANG) != pid) return false;
+    if (status) *status = st;
+    return true;
+}
+
+class PlayerStartup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("KOBAL_AUDIO", "null", 1);
+        setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+        setenv("KOBAL_VERSION_WAIT_MS", "300", 1);
+        config = test::homeDir() + "/config.ini";
+        test::writeFile(config, "[SETUP]\nAREA_NUM=7\nUSE_TRAYMODE=1\n");
+    }
+    void TearDown() override {
+        if (first > 0 && !exited(first)) {
+            kill(first, SIGKILL);
+            waitpid(first, nullptr, 0);
+        }
+    }
+    bool tuned() {
+        return !Profile::getString(config, "DMBControl", "CurrentChannel", "", 30).empty();
+    }
+    std::string config;
+    pid_t first = -1;
+};
+
+} // namespace
+
+TEST_F(PlayerStartup, ASecondStartRelaysItsArgumentAndPlusXClosesTheFirst) {
+    first = startPlayer({}, test::homeDir() + "/first.log");
+    ASSERT_TRUE(waitFor([&] { return tuned(); }, 20000)) << "the first player never tuned";
+
+    // A second start with a file: the running player takes it; the second one ends at once.
+    const std::string path = test::homeDir() + "/番組.tvpi";
+    EXPECT_EQ(test::runCommand("'" + player() + "' '" + path + "'"), 0);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return test::readFile(test::homeDir() + "/first.log").find("import: " + path) !=
+                   std::string::npos;
+        },
+        3000));
+    EXPECT_FALSE(exited(first));
+
+    // "+x": the first closes, leaving tray mode (so the timer program is not started).
+    EXPECT_EQ(test::runCommand("'" + player() + "' +x"), 0);
+    int status = -1;
+    ASSERT_TRUE(waitFor([&] { return exited(first, &status); }, 10000));
+    first = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Profile::getString(config, "SETUP", "USE_TRAYMODE", "", 10), "0");
+    EXPECT_FALSE(Messenger::windowExists(kPlayerTitle));
+}
+
+TEST_F(PlayerStartup, AFirstPlusXEndsAtOnceWithoutTouchingTheSettings) {
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(test::runCommand("'" + player() + "' +x"), 0);
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(test::readFile(config), "[SETUP]\nAREA_NUM=7\nUSE_TRAYMODE=1\n");
+}
+
+TEST_F(PlayerStartup, AStaleOldVersionVerdictDoesNotEndTheStartAndIsRemovedAtExit) {
+    {
+        auto old = NamedEvent::openOrCreate(kOldVersionEvent);
+        ASSERT_TRUE(old);
+        old->set(); // left by an updater whose player was killed
+    }
+    first = startPlayer({}, test::homeDir() + "/first.log");
+    EXPECT_TRUE(waitFor([&] { return tuned(); }, 20000)) << "the stale verdict ended the start";
+    ASSERT_TRUE(Messenger::postClose(kPlayerTitle));
+    ASSERT_TRUE(waitFor([&] { return exited(first); }, 10000));
+    first = -1;
+    EXPECT_EQ(NamedEvent::open(kOldVersionEvent), nullptr);
+    EXPECT_EQ(NamedEvent::open(kRecentVersionEvent), nullptr);
+}
+
+TEST_F(PlayerStartup, AFreshOldVersionVerdictEndsTheStartDuringTheSplash) {
+    setenv("KOBAL_VERSION_WAIT_MS", "5000", 1);
+    first = startPlayer({}, test::homeDir() + "/first.log");
+    // The updater's verdict arrives while the splash waits.
+    std::unique_ptr<NamedEvent> verdict;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            verdict = NamedEvent::open(kOldVersionEvent);
+            return verdict != nullptr;
+        },
+        5000));
+    verdict->set();
+    int status = -1;
+    ASSERT_TRUE(waitFor([&] { return exited(first, &status); }, 3000));
+    first = -1;
+    EXPECT_FALSE(tuned());
+}

@@ -1,0 +1,172 @@
+// The player's main window end to end, offscreen: the simulator tuner, the real engine and the
+// real renderer, as a person starts it the first time with the area already chosen.
+#include "app/CPlayerDlg.h"
+#include "app/PlayerCommands.h"
+#include "app/WindowGeometry.h"
+#include "channels/AreaPresetTable.h"
+#include "platform/Profile.h"
+#include "renderer/AudioOutput.h"
+#include "renderer/MediaGraph.h"
+#include "renderer/Presenter.h"
+#include "tests/support/TestSupport.h"
+#include "tuner/StationCard.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace kobal;
+
+namespace {
+
+constexpr int kArea = 7;
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
+bool pumpUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Outside exec() deferred deletes wait for this (the old graphs' video windows).
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QColor mean(const QImage& img, const QRect& r) {
+    long rs = 0, gs = 0, bs = 0, n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            rs += qRed(p), gs += qGreen(p), bs += qBlue(p), ++n;
+        }
+    return n ? QColor(int(rs / n), int(gs / n), int(bs / n)) : QColor();
+}
+
+bool near(const QColor& c, veltra::CardColour want) {
+    return std::abs(c.red() - want.r) < 14 && std::abs(c.green() - want.g) < 14 &&
+           std::abs(c.blue() - want.b) < 14;
+}
+
+// What the video area of the window shows: a block of the card's upper left, away from the
+// name and the moving square.
+QColor videoArea(CPlayerDlg& dlg) {
+    const QImage shot = dlg.grab().toImage();
+    const QRect pic = dlg.pictureRect();
+    const qreal sx = pic.width() / 320.0, sy = pic.height() / 180.0;
+    return mean(shot,
+                QRect(pic.x() + int(4 * sx), pic.y() + int(4 * sy), int(30 * sx), int(20 * sy)));
+}
+
+int lowestSlot(int area) {
+    int slot = 99;
+    for (int j = 0; j < AreaPresetTable::stationCount(area); ++j)
+        slot = std::min(slot, AreaPresetTable::station(area, j).slot);
+    return slot;
+}
+
+} // namespace
+
+TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    ensureApp();
+    const std::string config = test::homeDir() + "/config.ini";
+    ASSERT_TRUE(test::writeFile(config, "[SETUP]\nAREA_NUM=7\n"));
+
+    CPlayerDlg dlg;
+    ASSERT_TRUE(dlg.initialise());
+    EXPECT_EQ(dlg.size(), QSize(358, 440));
+
+    // The scan of area 7 ends by tuning its lowest slot; its card fills the video area.
+    const int first = lowestSlot(kArea);
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            auto g = dlg.graph();
+            return g && g->presenter() && g->presenter()->picturesShown() > 5 &&
+                   near(videoArea(dlg), veltra::stationCardColour(kArea, first));
+        },
+        20000))
+        << "no card of slot " << first;
+    const ChannelRecord* record = dlg.channels().recordOfSlot(first);
+    ASSERT_NE(record, nullptr);
+    // The scan lists the preset's name; the broadcast spells its letters in ASCII.
+    const QString name =
+        QString::fromStdU16String(record->name).normalized(QString::NormalizationForm_KC);
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            return dlg.statusText().normalized(QString::NormalizationForm_KC) ==
+                   QStringLiteral("チャンネル : ") + name;
+        },
+        5000))
+        << dlg.statusText().toStdString();
+    EXPECT_EQ(Profile::getString(config, "DMBControl", "CurrentChannel", "", 30).substr(0, 2),
+              (first < 10 ? "0" : "") + std::to_string(first));
+
+    // Renderer copy-data from another process changes nothing.
+    EXPECT_EQ(dlg.onRendererCopyData(3, long(getpid()) + 1, {}), 0);
+    EXPECT_EQ(dlg.onRendererCopyData(4, long(getpid()) + 1, {}), 0);
+    EXPECT_EQ(dlg.state().sourceKind, 1);
+
+    // Channel up: the next found station's card.
+    const std::string before = dlg.session() ? dlg.config().settings().currentChannel : "";
+    dlg.onCommand(cmd::kChannelUp);
+    const int second = ChannelScan::slotOfKey(dlg.channels().step(before, +1));
+    ASSERT_GT(second, first);
+    ASSERT_TRUE(pumpUntil(
+        [&] { return near(videoArea(dlg), veltra::stationCardColour(kArea, second)); }, 15000))
+        << "channel up did not show slot " << second;
+
+    // Mute takes the volume to 0: the decoded sound is silence.
+    dlg.onCommand(cmd::kMute);
+    EXPECT_TRUE(dlg.state().muted);
+    EXPECT_EQ(dlg.state().volumePosition, 0);
+    render::AudioOutput* out = dlg.graph()->presenter()->audio();
+    ASSERT_NE(out, nullptr);
+    pumpUntil([] { return false; }, 600); // what was decoded before the mute has played
+    out->clearTap();
+    ASSERT_TRUE(pumpUntil([&] { return out->tap().size() > 48000; }, 5000));
+    int peak = 0;
+    for (int16_t s : out->tap()) peak = std::max(peak, std::abs(int(s)));
+    EXPECT_EQ(peak, 0);
+
+    // Theater covers the screen; leaving it puts the window back where it was.
+    const QPoint where = dlg.pos();
+    dlg.onCommand(cmd::kTheaterView);
+    EXPECT_TRUE(dlg.state().fullScreen);
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    EXPECT_EQ(dlg.pictureRect(), geometry::theaterPicture(screen, false));
+    EXPECT_EQ(dlg.config().settings().lastView, 2);
+    dlg.onCommand(cmd::kLeaveTheater);
+    EXPECT_FALSE(dlg.state().fullScreen);
+    EXPECT_FALSE(dlg.state().transparent);
+    EXPECT_EQ(dlg.pos(), where);
+    EXPECT_EQ(dlg.size(), QSize(358, 440));
+    EXPECT_EQ(dlg.config().settings().lastView, 0);
+
+    // Captions add 60 rows and take them back.
+    dlg.onCommand(cmd::kCaptions);
+    EXPECT_EQ(dlg.size(), QSize(358, 500));
+    dlg.onCommand(cmd::kCaptions);
+    EXPECT_EQ(dlg.size(), QSize(358, 440));
+
+    // The close saves the position from before muting, and the mute.
+    dlg.requestClose();
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(Profile::getString(config, "SETUP", "MUTE", "", 10), "1");
+    EXPECT_EQ(Profile::getString(config, "SETUP", "VOLUME_POS", "", 10), "450");
+    EXPECT_EQ(Profile::getString(config, "SETUP", "LIST_NUM", "", 10), "0");
+}
