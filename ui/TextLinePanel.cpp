@@ -1,0 +1,120 @@
+#include "ui/TextLinePanel.h"
+
+#include "ui/SkinFonts.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace kobal {
+
+void TextLineState::run(bool on, int count) {
+    running = on;
+    if (!on) return;
+    x = 0;
+    countdown = count;
+}
+
+bool TextLineState::step() {
+    --x;
+    if (countdown > 0) --countdown;
+    if (countdown == 0 && !text.isEmpty()) {
+        text.clear();
+        return true;
+    }
+    return false;
+}
+
+int TextLineState::left(int textWidth, int panelWidth) {
+    if (!scroll || !running) return 0;
+    if (textWidth < -x) x = panelWidth;
+    return x;
+}
+
+QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size, qreal dpr) {
+    QImage image(size * dpr, QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
+    image.fill(look.background);
+    if (state.text.isEmpty() || size.isEmpty()) return image;
+    QPainter p(&image);
+    p.setFont(look.font);
+    p.setPen(look.text);
+    const int left = state.left(p.fontMetrics().horizontalAdvance(state.text), size.width());
+    const QRect r(left, 0, size.width() - left, size.height());
+    p.setClipRect(QRect(QPoint(), size));
+    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, state.text);
+    return image;
+}
+
+TextLinePanel::TextLinePanel(int panelIndex, QWidget* parent)
+    : PanelWidget(parent), index_(panelIndex) {
+    look_.font = skinFont(kFontAribGothic, 10);
+    step_.setInterval(kStepMs);
+    step_.setTimerType(Qt::PreciseTimer);
+    connect(&step_, &QTimer::timeout, this, [this] { onStep(); });
+    countdown_.setSingleShot(true);
+    connect(&countdown_, &QTimer::timeout, this, [this] { onCountdownEnd(); });
+}
+
+void TextLinePanel::setText(const QString& text, Mode mode) {
+    state_.setText(text, mode == Scrolling);
+    refresh();
+    updateTimers();
+}
+
+void TextLinePanel::run(bool on, int countdown) {
+    countdown_.stop(); // a new count replaces what was left of the old one
+    state_.run(on, countdown);
+    refresh();
+    updateTimers();
+}
+
+void TextLinePanel::setColours(QColor background, QColor text) {
+    look_.background = background;
+    look_.text = text;
+    refresh();
+}
+
+QImage TextLinePanel::render(QSize size, qreal dpr) {
+    return renderTextLine(state_, look_, size, dpr);
+}
+
+void TextLinePanel::onStep() {
+    state_.step();
+    refresh();
+    updateTimers();
+}
+
+void TextLinePanel::onCountdownEnd() {
+    state_.countdown = 0;
+    state_.text.clear();
+    refresh();
+    updateTimers();
+}
+
+void TextLinePanel::updateTimers() {
+    const bool moving = state_.running && state_.scroll && !state_.text.isEmpty() && isVisible();
+    if (moving) {
+        if (countdown_.isActive()) { // the steps count on from here
+            state_.countdown = std::max(1, countdown_.remainingTime() / kStepMs);
+            countdown_.stop();
+        }
+        if (!step_.isActive()) step_.start();
+        return;
+    }
+    step_.stop();
+    if (state_.running && state_.countdown > 0 && !state_.text.isEmpty()) {
+        if (!countdown_.isActive()) countdown_.start(state_.countdown * kStepMs);
+    } else {
+        countdown_.stop();
+    }
+}
+
+void TextLinePanel::showEvent(QShowEvent*) {
+    updateTimers();
+}
+
+void TextLinePanel::hideEvent(QHideEvent*) {
+    updateTimers();
+}
+
+} // namespace kobal

@@ -1,0 +1,92 @@
+#pragma once
+// A text line panel: one line of white text on a dark band, either fixed at the left edge or
+// scrolling left at 50 pixels a second. The main window has two: the message line (panel
+// index 0: on-screen messages and lasting states, with a countdown) and the programme ticker
+// (panel index 1: the present and following programme, scrolling without end).
+//
+// Use (UI thread only):
+//   ticker->setText(text, TextLinePanel::Scrolling); ticker->run(true, -1);
+//   message->setText(text, TextLinePanel::Fixed);    message->run(true, 200); // 4 seconds
+//
+// Nothing repaints while nothing moves: the 20 ms step timer runs only while a scrolling text
+// is shown on a visible panel; a fixed text's countdown is one single-shot timer.
+#include "ui/PanelWidget.h"
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QTimer>
+
+namespace kobal {
+
+// The line's state and its 20 ms step, apart from any timer (tests drive it directly).
+struct TextLineState {
+    QString text;
+    bool scroll = false;  // text mode 1
+    bool running = false; // the step timer is wanted
+    int x = 50;           // left edge of the text while running
+    int countdown = -1;   // steps left before the text is replaced by the (empty) fallback
+
+    void setText(const QString& t, bool scrolling) {
+        text = t;
+        scroll = scrolling;
+    }
+    // on: start from the left edge with a new countdown (−1 = never); off: the text stays.
+    void run(bool on, int count);
+    // One 20 ms step: one pixel left, one count down. True when the text was just replaced.
+    bool step();
+    // Where the text is drawn: a running scrolling text at x, re-entering at the right edge
+    // once all of it has left on the left; anything else at the left edge.
+    int left(int textWidth, int panelWidth);
+};
+
+struct TextLineLook {
+    QFont font;
+    QColor background{0, 0, 0};
+    QColor text{255, 255, 255};
+};
+
+// Draws the line (fill, then the text transparently, vertically centred, clipped). May move
+// state.x to the right edge (see TextLineState::left).
+QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size, qreal dpr);
+
+class TextLinePanel : public PanelWidget {
+public:
+    enum Mode { Fixed = 0, Scrolling = 1 };
+    static constexpr int kStepMs = 20;
+    static constexpr int kTimerBase = 10012; // the step timer's id is kTimerBase + panel index
+
+    explicit TextLinePanel(int panelIndex, QWidget* parent = nullptr);
+
+    void setText(const QString& text, Mode mode);
+    // on: the text starts at the left edge and is replaced by nothing after `countdown` steps
+    // of 20 ms (−1: never); off: the text stays where it is.
+    void run(bool on, int countdown);
+    void setPanelIndex(int index) { index_ = index; }
+    int panelIndex() const { return index_; }
+    int timerId() const { return kTimerBase + index_; }
+    void setColours(QColor background, QColor text);
+
+    const TextLineState& state() const { return state_; }
+    // True while a timer of the panel runs (something moves or counts down).
+    bool stepping() const { return step_.isActive(); }
+    bool counting() const { return countdown_.isActive(); }
+
+protected:
+    QImage render(QSize size, qreal dpr) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void onStep();
+    void onCountdownEnd();
+    void updateTimers();
+
+    int index_;
+    TextLineState state_;
+    TextLineLook look_;
+    QTimer step_;      // 20 ms while a scrolling text is visible
+    QTimer countdown_; // single shot: the countdown of a text that does not move
+};
+
+} // namespace kobal
