@@ -1,5 +1,6 @@
 #include "ui/CaptionPanel.h"
 
+#include "ui/AribSymbols.h"
 #include "ui/SkinColours.h"
 #include "ui/SkinFonts.h"
 
@@ -16,7 +17,7 @@ constexpr int kDefaultTicks = 50; // a line that gave no display time stays 5 se
 QString lineText(const CaptionLine& line) {
     size_t n = 0;
     while (n < kCaptionTextMax && line.text[n]) ++n;
-    return QString::fromUtf16(line.text, qsizetype(n));
+    return showableText(QString::fromUtf16(line.text, qsizetype(n)));
 }
 
 } // namespace

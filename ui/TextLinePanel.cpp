@@ -1,5 +1,6 @@
 #include "ui/TextLinePanel.h"
 
+#include "ui/AribSymbols.h"
 #include "ui/SkinFonts.h"
 
 #include <QFontMetrics>
@@ -56,7 +57,7 @@ TextLinePanel::TextLinePanel(int panelIndex, QWidget* parent)
 }
 
 void TextLinePanel::setText(const QString& text, Mode mode) {
-    state_.setText(text, mode == Scrolling);
+    state_.setText(showableText(text), mode == Scrolling);
     refresh();
     updateTimers();
 }

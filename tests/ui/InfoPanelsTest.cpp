@@ -111,8 +111,9 @@ TEST_F(InfoPanelsTest, TimersRunOnlyWhileSomethingMoves) {
     TextLinePanel& ticker = panels.ticker();
     TextLinePanel& message = panels.messageLine();
     EXPECT_FALSE(ticker.stepping() || message.stepping() || message.counting());
-    panels.setTicker(QStringLiteral("   <現在の番組> *ニュース7"));
+    panels.setTicker(QStringLiteral("   <現在の番組> *ニュース7\uE14F"));
     EXPECT_TRUE(ticker.stepping());
+    EXPECT_TRUE(ticker.state().text.endsWith(QStringLiteral("ニュース7[字]"))); // a drawable mark
     panels.showMessage(QStringLiteral("スクリーンをキャプチャしました。"));
     EXPECT_FALSE(message.stepping()); // a fixed text does not move: one countdown timer
     EXPECT_TRUE(message.counting());
@@ -264,7 +265,7 @@ TEST_F(InfoPanelsTest, RealStatementBodyShowsTwoLinesInTheirColours) {
     s.showNext();
     ASSERT_NE(s.current(), nullptr);
     EXPECT_EQ(s.current()->units[0].text, QStringLiteral("今日は　いい天気"));
-    EXPECT_EQ(s.current()->units[1].text, QStringLiteral("NHK123\uE1D6"));
+    EXPECT_EQ(s.current()->units[1].text, QStringLiteral("NHK123\u27A1")); // shown as its arrow
     const QImage img =
         renderCaptionScreen(s.current(), skinFont(kFontAribGothic, 10), {308, 60}, 1);
     EXPECT_GT(countColour(img, Qt::white, {0, 0, 308, 20}, true), 50);
