@@ -40,6 +40,8 @@ int defaultButton(unsigned flags) {
 int showBox(const MessageBoxRequest& r) {
     QMessageBox box;
     box.setWindowTitle(QString::fromUtf8(r.title.c_str()));
+    // Texts carry file names and server replies: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromUtf8(r.text.c_str()));
     switch (r.flags & 0xF0) {
     case MB_ICONERROR:

@@ -158,6 +158,13 @@ bool Downloader::start(DownloadJob job) {
 }
 
 void Downloader::run(DownloadJob job) {
+    // The libcurl handle (and its goodbye to the server) is gone before the dialog hears of
+    // the end, so the dialog never waits for the server.
+    const Outcome outcome = transfer(job);
+    host_.transferFinished(outcome.error, outcome.text);
+}
+
+Downloader::Outcome Downloader::transfer(DownloadJob& job) {
     Transfer t;
     t.host = &host_;
     t.abort = &abort_;
@@ -172,7 +179,7 @@ void Downloader::run(DownloadJob job) {
         closeFile();
         // An aborted download leaves nothing behind, however far it came.
         if (abort_.load()) ::unlink(job.localPath.c_str());
-        host_.transferFinished(0, std::string());
+        return Outcome{0, std::string()};
     };
     FtpHandle handle;
     auto fail = [&](TextId id, long code, bool withReply) {
@@ -181,7 +188,7 @@ void Downloader::run(DownloadJob job) {
             withReply && !reply.empty() ? "\n" + reply : std::to_string(code);
         closeFile();
         ::unlink(job.localPath.c_str());
-        host_.transferFinished(1, format(id, detail));
+        return Outcome{1, format(id, detail)};
     };
 
     if (!handle.valid()) return fail(IDS_ERR_TRANSFER, CURLE_FAILED_INIT, false);
@@ -225,6 +232,9 @@ void Downloader::run(DownloadJob job) {
     host_.setStatusText(text(IDS_STATUS_TRANSFER));
     curl_easy_setopt(c, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &writeBlock);
+    // Read to the end of the data connection: libcurl would otherwise stop quietly at the
+    // announced size, and a file longer than announced would pass for a whole one.
+    curl_easy_setopt(c, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     rc = curl_easy_perform(c);
     if (abort_.load()) return finish();
     if (t.writeError) return fail(IDS_ERR_DOWNLOAD, t.writeError, false);
@@ -242,7 +252,7 @@ void Downloader::run(DownloadJob job) {
         return fail(IDS_ERR_DOWNLOAD, errno, false);
     }
     t.fd = -1;
-    finish();
+    return finish();
 }
 
 } // namespace kobal::update

@@ -53,7 +53,12 @@ public:
     int64_t bytesWritten() const { return bytes_.load(); }
 
 private:
+    struct Outcome {
+        int error = 0;
+        std::string text;
+    };
     void run(DownloadJob job);
+    Outcome transfer(DownloadJob& job);
     DownloadHost& host_;
     std::atomic<bool> abort_{true};
     std::atomic<int64_t> bytes_{0};

@@ -224,7 +224,7 @@ TEST(UpdateDownload, CancelInTheMiddleRemovesThePartialFile) {
     d.target.remove();
 }
 
-TEST(UpdateCheck, ServerDownAfterFiveAttempts) {
+TEST(UpdateCheck, ServerDownOrSilentAfterFiveAttempts) {
     FtpTestServer server("-", "--refuse");
     ASSERT_TRUE(server.running());
     Registry::write(kServerValue, server.url());
@@ -240,6 +240,17 @@ TEST(UpdateCheck, ServerDownAfterFiveAttempts) {
         << boxes.texts[0];
     EXPECT_NE(boxes.texts[0].find("\r\n"), std::string::npos);
     EXPECT_TRUE(player.recent->tryTake());
+
+    // A server that never says a word ends within the time-outs, also after five tries.
+    FtpTestServer silent("-", "--silent");
+    ASSERT_TRUE(silent.running());
+    Registry::write(kServerValue, silent.url());
+    boxes.texts.clear();
+    FtpOptions quick = fastOptions();
+    quick.timeoutMs = 500;
+    EXPECT_EQ(runUpdateCheck(connection, quick).outcome, CheckResult::NothingNew);
+    EXPECT_EQ(silent.countLines("CONN", 2000), 5);
+    EXPECT_EQ(boxes.texts.size(), 1u);
 
     // No server configured: said so, nothing tried.
     Registry::remove(kServerValue);

@@ -5,28 +5,34 @@
   ftp_server.py ROOT --hostile  listings of /FTP-1seg/UPDATE and its 2.0 folder carry names no
                                 client may use; SIZE of 2.0/setup.bin announces 10 bytes
   ftp_server.py ROOT --endless  the listing of /FTP-1seg/UPDATE never ends
+  ftp_server.py ROOT --slow     sends files at 256 KB/s
   ftp_server.py - --refuse      answers every connection with 421 and closes it; prints
                                 "CONN" for each
+  ftp_server.py - --silent      accepts connections and never says a word; "CONN" for each
 """
 import socket
 import sys
 
 root, mode = sys.argv[1], (sys.argv[2] if len(sys.argv) > 2 else "")
 
-if mode == "--refuse":
+if mode in ("--refuse", "--silent"):
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
     s.listen(8)
     print("PORT", s.getsockname()[1], flush=True)
+    held = []
     while True:
         c, _ = s.accept()
         print("CONN", flush=True)
+        if mode == "--silent":
+            held.append(c)
+            continue
         c.sendall(b"421 Service not available, closing control connection.\r\n")
         c.close()
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 LINE = "%s 1 owner group %8d Jan 01 12:00 %s\r\n"
@@ -60,6 +66,10 @@ class Handler(FTPHandler):
             return
         return FTPHandler.ftp_SIZE(self, path)
 
+
+if mode == "--slow":
+    ThrottledDTPHandler.write_limit = 256 * 1024
+    Handler.dtp_handler = ThrottledDTPHandler
 
 authorizer = DummyAuthorizer()
 authorizer.add_anonymous(root)
