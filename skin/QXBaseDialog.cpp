@@ -13,12 +13,14 @@ CQXBaseDialog::CQXBaseDialog(int templateId, QWidget* parent)
 CQXBaseDialog::~CQXBaseDialog() = default;
 
 bool CQXBaseDialog::OnInitDialog() {
-    setWindowFlag(Qt::FramelessWindowHint, true);
     return true;
 }
 
-void CQXBaseDialog::OnLButtonDown(Qt::KeyboardModifiers, const QPoint&) {
-    if (QWindow* window = windowHandle()) window->startSystemMove();
+void CQXBaseDialog::OnLButtonDown(Qt::KeyboardModifiers, const QPoint& point) {
+    QWindow* window = windowHandle();
+    if (window && window->startSystemMove()) return;
+    following_ = true;
+    grab_ = point;
 }
 
 void CQXBaseDialog::showEvent(QShowEvent* event) {
@@ -37,6 +39,19 @@ void CQXBaseDialog::mousePressEvent(QMouseEvent* event) {
         return;
     }
     QDialog::mousePressEvent(event);
+}
+
+void CQXBaseDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (following_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - grab_);
+        return;
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void CQXBaseDialog::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) following_ = false;
+    QDialog::mouseReleaseEvent(event);
 }
 
 } // namespace kobal

@@ -18,10 +18,11 @@ public:
 
     int templateId() const { return templateId_; }
 
-    // Derived windows call the base first, then bind their controls, load their pictures,
-    // place their controls and set their region. The base makes the window frameless.
+    // Runs once, before the window is first shown. Derived windows call the base first, then
+    // bind their controls, load their pictures, place their controls and set their region.
     virtual bool OnInitDialog();
-    // A left press on the body at a client point; the base starts a window move.
+    // A left press on the body at a client point; the base starts a window move: the window
+    // system's own where it has one, else the window follows the pointer until release.
     virtual void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point);
 
     // Whether OnInitDialog() has run (it runs once, before the window is first shown).
@@ -30,10 +31,14 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     int templateId_;
     bool initialised_ = false;
+    bool following_ = false; // moving by hand: no system move on this platform
+    QPoint grab_;            // pointer's offset from the window's top-left
 };
 
 } // namespace kobal

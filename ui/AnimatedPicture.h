@@ -27,7 +27,9 @@ public:
     bool LoadFromResource(const QString& fileName);
     // Picture bytes; scale 2 marks a picture drawn for high-density screens (its logical size
     // is half its pixels). The control takes the picture's logical size (GIF: its logical
-    // screen) and keeps its position. False when nothing could be decoded.
+    // screen) and keeps its position; the canvas starts in the palette's Button colour (the
+    // background that disposal restores), so set the palette first. False when nothing could
+    // be decoded.
     bool Load(const QByteArray& data, int scale = 1);
     // Starts showing: the animation thread for several frames, one rendering otherwise.
     void Draw();

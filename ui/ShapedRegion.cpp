@@ -149,6 +149,11 @@ QRegion regionFromBitmap(const QImage& skin, std::uint32_t keyColour) {
     return regionRectsFromDib(dib.view(), keyColour).toRegion();
 }
 
+QRegion regionFromBitmap(const QImage& skin, std::uint32_t keyColour, QSize* size) {
+    if (size) *size = skin.size();
+    return regionFromBitmap(skin, keyColour);
+}
+
 QRegion roundedOutline(int left, int top, int right, int bottom) {
     QRegion outline(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
     auto cut = [&](QRect ellipseBox, QRect square) {

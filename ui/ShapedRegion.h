@@ -58,8 +58,10 @@ private:
     DibPixels view_;
 };
 
-// Region of the picture's non-key pixels; empty for a null picture.
+// Region of the picture's non-key pixels; empty for a null picture. The size-storing
+// variant also hands back the picture's size, for windows that size themselves after it.
 QRegion regionFromBitmap(const QImage& skin, std::uint32_t keyColour);
+QRegion regionFromBitmap(const QImage& skin, std::uint32_t keyColour, QSize* size);
 
 // The main window's outline: the rectangle with its four corners rounded (radii 14, 12, 12
 // and 10: top left, top right, bottom left, bottom right). The caller passes left = top = 0.

@@ -3,7 +3,10 @@
 #include "ui/SkinLayout.h"
 
 #include <QFile>
+#include <QHash>
 #include <QPainter>
+
+#include <mutex>
 
 namespace kobal {
 namespace {
@@ -24,9 +27,22 @@ QPixmap skinPixmap(const QString& name) {
 }
 
 QImage skinImage(const QString& name, int scale) {
+    // Decoded once: the frame pieces are drawn on every erase-background.
+    static std::mutex lock;
+    static QHash<QString, QImage> cache;
+    const QString key = name + QLatin1Char('@') + QString::number(scale);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto it = cache.constFind(key);
+        if (it != cache.constEnd()) return *it;
+    }
     QImage image(withScale(skinPicturePath(name), scale));
-    if (image.isNull() && scale > 1) return skinImage(name, 1);
-    if (!image.isNull() && scale > 1) image.setDevicePixelRatio(scale);
+    if (image.isNull() && scale > 1)
+        image = skinImage(name, 1);
+    else if (!image.isNull() && scale > 1)
+        image.setDevicePixelRatio(scale);
+    std::lock_guard<std::mutex> guard(lock);
+    cache.insert(key, image);
     return image;
 }
 

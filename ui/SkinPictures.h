@@ -16,7 +16,8 @@ namespace kobal {
 // Resource path of a picture: ":/skin/<name>.png" (or the name as given when it has a dot).
 QString skinPicturePath(const QString& name);
 QPixmap skinPixmap(const QString& name);
-// The picture at scale 1 or 2 (the @2x file), its devicePixelRatio set to match.
+// The picture at scale 1 or 2 (the @2x file), its devicePixelRatio set to match; decoded once
+// and kept (a missing picture is remembered as null).
 QImage skinImage(const QString& name, int scale = 1);
 // The raw bytes of a skin resource (for the GIFs), scale 1 or 2.
 QByteArray skinBytes(const QString& fileName, int scale = 1);
