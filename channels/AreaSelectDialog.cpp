@@ -1,6 +1,6 @@
 #include "channels/AreaSelectDialog.h"
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "platform/Dialogs.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "channels/ChannelList.h"
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "platform/Profile.h"
 
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "channels/ChannelListDialog.h"
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "channels/AreaSelectDialog.h"
 #include "platform/Dialogs.h"
 

@@ -1,6 +1,6 @@
 #include "channels/ChannelStartup.h"
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "channels/AreaSelectDialog.h"
 
 namespace kobal {

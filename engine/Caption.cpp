@@ -1,6 +1,6 @@
 #include "engine/Caption.h"
 
-#include "engine/EucJp.h"
+#include "broadcast/EucJp.h"
 #include "platform/ByteReader.h"
 
 #include <algorithm>

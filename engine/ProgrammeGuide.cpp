@@ -1,6 +1,6 @@
 #include "engine/ProgrammeGuide.h"
 
-#include "engine/AribText.h"
+#include "broadcast/AribText.h"
 #include "platform/ByteReader.h"
 
 #include <algorithm>

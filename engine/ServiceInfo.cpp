@@ -1,6 +1,6 @@
 #include "engine/ServiceInfo.h"
 
-#include "engine/AribText.h"
+#include "broadcast/AribText.h"
 #include "engine/EngineOutputs.h"
 #include "platform/ByteReader.h"
 

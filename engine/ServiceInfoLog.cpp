@@ -8,24 +8,6 @@ namespace {
 
 const std::u16string kStatusPrefix = u"チャンネル : ";
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 std::string stringList(const std::vector<std::u16string>& list) {
     std::string s = "[";
     for (size_t i = 0; i < list.size(); ++i) s += (i ? ", " : "") + jsonQuote(list[i]);
@@ -39,23 +21,6 @@ std::string time(int h, int m, int s) {
 }
 
 } // namespace
-
-std::string utf16ToUtf8(std::u16string_view s) {
-    std::string out;
-    out.reserve(s.size() * 3);
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-            s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        appendUtf8(out, c);
-    }
-    return out;
-}
 
 std::string jsonQuote(std::u16string_view s) {
     std::string out = "\"";

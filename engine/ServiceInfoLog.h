@@ -4,6 +4,7 @@
 // Its calls may come from the parse thread while another thread reads it.
 #include "engine/Caption.h"
 #include "engine/ProgrammeGuide.h"
+#include "platform/Utf.h"
 
 #include <array>
 #include <mutex>
@@ -44,8 +45,6 @@ private:
     std::vector<Caption> captions_;
 };
 
-// UTF-16 to UTF-8 (unpaired surrogates become U+FFFD).
-std::string utf16ToUtf8(std::u16string_view s);
 // A JSON string literal of the text, quoted.
 std::string jsonQuote(std::u16string_view s);
 

@@ -1,8 +1,8 @@
 #include "tuner/CTDMBDll.h"
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "platform/Registry.h"
-#include "tuner/AribText.h"
+#include "platform/Utf.h"
 #include "tuner/DvbBackend.h"
 #include "tuner/ReplayBackend.h"
 #include "tuner/ServerBackend.h"
@@ -181,7 +181,7 @@ int CTDMBDll::runScan(const bool probe[kSlotCount], const std::u16string names[k
         e.tuneB = 1;
         std::u16string name = r.name;
         if (name.empty()) name = names[k];
-        if (name.empty()) name = utf8ToUtf16("CH" + std::to_string(k + kFirstPhysical));
+        if (name.empty()) name = kobal::utf8ToUtf16("CH" + std::to_string(k + kFirstPhysical));
         copyName(e.name, kNameChars, name);
         e.identifier = r.found ? r.identifier : kUnfoundIdentifier | static_cast<uint32_t>(k);
         e.found = r.found ? 1 : 0;
@@ -207,7 +207,7 @@ int CTDMBDll::ScanAllChannel(int area, const int* slots, const ScanName* names, 
     for (int k = 0; k < kSlotCount; ++k) {
         std::string preset;
         if (given[k].empty() && kobal::AreaPresetTable::isPresetSlot(area, k, &preset))
-            given[k] = utf8ToUtf16(preset);
+            given[k] = kobal::utf8ToUtf16(preset);
     }
     return runScan(probe, given, true);
 }
@@ -220,7 +220,7 @@ int CTDMBDll::ScanAreaChannel(int area) {
         std::string preset;
         if (kobal::AreaPresetTable::isPresetSlot(area, k, &preset)) {
             probe[k] = true;
-            given[k] = utf8ToUtf16(preset);
+            given[k] = kobal::utf8ToUtf16(preset);
         }
     }
     return runScan(probe, given, true);

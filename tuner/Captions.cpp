@@ -1,6 +1,7 @@
 #include "tuner/Captions.h"
 
-#include "tuner/AribText.h"
+#include "platform/Utf.h"
+#include "tuner/AribEncoder.h"
 
 namespace veltra {
 namespace {
@@ -92,9 +93,10 @@ std::vector<CaptionLine> captionLinesFor(const std::u16string& title, long n) {
     while (!t.empty() && t.back() >= 0xE000 && t.back() < 0xF900) t.pop_back();
     std::vector<CaptionLine> lines;
     lines.push_back({t, 7});
-    lines.push_back({utf8ToUtf16(phrases[n % 6]), static_cast<int>(1 + n % 6)});
+    lines.push_back({kobal::utf8ToUtf16(phrases[n % 6]), static_cast<int>(1 + n % 6)});
     if (n % 2 == 0)
-        lines.push_back({utf8ToUtf16("字幕テスト") + utf8ToUtf16(std::to_string(n % 100)), 6});
+        lines.push_back(
+            {kobal::utf8ToUtf16("字幕テスト") + kobal::utf8ToUtf16(std::to_string(n % 100)), 6});
     return lines;
 }
 

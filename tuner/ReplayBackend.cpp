@@ -1,8 +1,8 @@
 #include "tuner/ReplayBackend.h"
 
+#include "broadcast/AribText.h"
 #include "platform/ByteReader.h"
 #include "platform/Registry.h"
-#include "tuner/AribText.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/TsPackets.h"
 
@@ -44,7 +44,8 @@ bool parseSdt(const std::vector<uint8_t>& s, std::u16string* name, uint16_t* ser
             d.skip(d.u8()); // provider name
             const std::span<const uint8_t> text = d.bytes(d.u8());
             if (d.ok() && (!have || type == 0xC0)) {
-                *name = decodeArib(text.data(), text.size());
+                *name =
+                    kobal::decodeAribText(text.data(), text.size(), kobal::AribFlavor::Receiver);
                 *serviceId = sid;
                 if (type == 0xC0) return true;
                 have = true;

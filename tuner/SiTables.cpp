@@ -1,6 +1,7 @@
 #include "tuner/SiTables.h"
 
-#include "tuner/AribText.h"
+#include "platform/Utf.h"
+#include "tuner/AribEncoder.h"
 #include "tuner/TsPackets.h"
 
 namespace veltra {
@@ -49,7 +50,7 @@ void putDescriptor(std::vector<uint8_t>& v, uint8_t tag, std::vector<uint8_t> bo
 constexpr char16_t kSymbolCaption = 0xE14F;
 
 std::u16string u(const char* utf8) {
-    return utf8ToUtf16(utf8);
+    return kobal::utf8ToUtf16(utf8);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "tuner/SimBackend.h"
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "tuner/CTDMBDll.h"

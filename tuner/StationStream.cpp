@@ -1,7 +1,7 @@
 #include "tuner/StationStream.h"
 
-#include "channels/AreaPresetTable.h"
-#include "tuner/AribText.h"
+#include "broadcast/AreaPresetTable.h"
+#include "platform/Utf.h"
 #include "tuner/Captions.h"
 #include "tuner/TsPackets.h"
 
@@ -33,7 +33,7 @@ bool stationConfigFor(int area, int slot, time_t wallStart, StationConfig* out) 
         c.service.transportStreamId = static_cast<uint16_t>(0x7800 + area * 16 + j);
         c.service.originalNetworkId = c.service.transportStreamId;
         c.service.serviceId = static_cast<uint16_t>(0xE080 + slot);
-        c.service.name = utf8ToUtf16(st.name);
+        c.service.name = kobal::utf8ToUtf16(st.name);
         c.service.provider = c.service.name;
         c.service.dualMono = j == 1;
         c.service.remoteKey = j % 12 + 1;

@@ -1,6 +1,6 @@
 #include "tuner/StationCard.h"
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 
 #include <QCoreApplication>
 #include <QFont>

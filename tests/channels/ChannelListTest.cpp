@@ -1,5 +1,5 @@
 #include "channels/ChannelList.h"
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "platform/Profile.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,9 +1,9 @@
 // Random and damaged input into every broadcast text decoder and parser: nothing may crash,
 // hang or read outside its buffer (run under AddressSanitizer to see the latter), and every
 // output stays within its area.
-#include "engine/AribText.h"
+#include "broadcast/AribText.h"
+#include "broadcast/EucJp.h"
 #include "engine/Caption.h"
-#include "engine/EucJp.h"
 #include "engine/ProgrammeGuide.h"
 #include "engine/ServiceInfo.h"
 #include "tests/engine/OutputTap.h"
@@ -72,7 +72,8 @@ TEST(FuzzText, DecodersTakeAnyBytes) {
     Rng rng;
     for (int i = 0; i < 20000; ++i) {
         Bytes b = exact(rng.bytes(700));
-        for (AribFlavor f : {AribFlavor::Title, AribFlavor::Description, AribFlavor::Service})
+        for (AribFlavor f : {AribFlavor::Title, AribFlavor::Description, AribFlavor::Service,
+                             AribFlavor::Receiver})
             expectBounded(decodeAribText(b.data(), b.size(), f));
         EXPECT_LE(eucJpToUtf16(b.data(), b.size(), 512).size(), 512u);
         CaptionBlock block;

@@ -2,12 +2,12 @@
 // name, programme titles and texts, and captions comes out of our decoders as the same text,
 // in its broadcast form (fullwidth letters, digits and the row-1 symbols the guide shows in
 // ASCII come back as ASCII).
-#include "channels/AreaPresetTable.h"
-#include "engine/JisTable.h"
+#include "broadcast/AreaPresetTable.h"
+#include "broadcast/JisTable.h"
 #include "engine/ServiceInfo.h"
+#include "platform/Utf.h"
 #include "tests/engine/OutputTap.h"
 #include "tests/support/TestSupport.h"
-#include "tuner/AribText.h"
 #include "tuner/Captions.h"
 #include "tuner/SiTables.h"
 
@@ -73,7 +73,7 @@ TEST(ServiceInfoRoundTrip, EveryPresetStationNameComesBackFromTheSdt) {
     for (int area = 0; area < AreaPresetTable::areaCount(); ++area) {
         for (int j = 0; j < AreaPresetTable::stationCount(area); ++j) {
             veltra::ServiceInfo s;
-            s.name = veltra::utf8ToUtf16(AreaPresetTable::station(area, j).name);
+            s.name = kobal::utf8ToUtf16(AreaPresetTable::station(area, j).name);
             ServiceInfoReader r;
             Bytes p = withPointer(veltra::buildSdt(s));
             if (p.size() > 184) p.resize(184);
@@ -163,7 +163,7 @@ TEST(ServiceInfoRoundTrip, KobalTsdumpReportsWhatTheSimulatorAirs) {
     if (!std::filesystem::exists(tool)) GTEST_SKIP() << "kobal_tsdump not built";
     const int area = 12;
     const AreaStation station = AreaPresetTable::station(area, 0);
-    const std::u16string name = veltra::utf8ToUtf16(station.name);
+    const std::u16string name = kobal::utf8ToUtf16(station.name);
     const time_t before = time(nullptr);
     std::string out;
     ASSERT_EQ(test::runCommand("'" + tool + "' --area " + std::to_string(area) + " --slot " +

@@ -8,7 +8,7 @@
 #include <QThread>
 #include <thread>
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "engine/LinkReader.h"
 #include "engine/SessionWindow.h"
 #include "engine/SiSink.h"

@@ -1,7 +1,7 @@
 // End to end: the simulator tuner, the real engine (tuner session, pipeline, framing, link) and
 // the renderer, as the player puts them together.
 #include "RendererTestSupport.h"
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "engine/SessionWindow.h"
 #include "engine/TunerSession.h"
 #include "platform/Paths.h"

@@ -3,8 +3,8 @@
 // reports signal statistics in the scale a test asks for, and passes the recorded stream
 // through a demux that lets only the filtered PIDs reach the dvr reader, as the hardware does.
 #include "TunerTestSupport.h"
+#include "platform/Utf.h"
 #include "tests/support/TestSupport.h"
-#include "tuner/AribText.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/DvbBackend.h"
 
@@ -215,10 +215,10 @@ TEST_F(DvbTuner, ScanOverRecordedChannelsReadsTheOneSegmentNames) {
     const int slots[] = {14, 7, 20};
     t.ScanArbitraryChannel(slots, nullptr, 3);
     EXPECT_EQ(t.channelInfo[14].found, 1);
-    EXPECT_EQ(std::u16string(t.channelInfo[14].name), veltra::utf8ToUtf16("ＮＨＫ総合"));
+    EXPECT_EQ(std::u16string(t.channelInfo[14].name), kobal::utf8ToUtf16("ＮＨＫ総合"));
     EXPECT_EQ(t.slotPair[14].serviceId, 0xE080 + 14);
     EXPECT_EQ(t.channelInfo[7].found, 1);
-    EXPECT_EQ(std::u16string(t.channelInfo[7].name), veltra::utf8ToUtf16("ＭＸテレビ"));
+    EXPECT_EQ(std::u16string(t.channelInfo[7].name), kobal::utf8ToUtf16("ＭＸテレビ"));
     EXPECT_EQ(t.channelInfo[20].found, 0); // nothing to lock on
 }
 

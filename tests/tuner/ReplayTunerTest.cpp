@@ -1,17 +1,20 @@
 // CTDMBDll on the replay backend: recorded files as channels, PCR pacing, looping, and files
 // that are empty, cut off or corrupt.
 #include "TunerTestSupport.h"
+#include "platform/Utf.h"
 #include "tests/support/TestSupport.h"
-#include "tuner/AribText.h"
+#include "tuner/AribEncoder.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/SiTables.h"
+#include "tuner/TsPackets.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <thread>
 
-using veltra::utf8ToUtf16;
+using kobal::utf8ToUtf16;
 
 namespace {
 
@@ -306,4 +309,28 @@ TEST_F(ReplayTuner, SdtNamesComeOnlyFromWholeSectionsWithAGoodCrc) {
     put(27, stream);
     t.ScanSingleChannel(14);
     EXPECT_EQ(std::u16string(t.channelInfo[14].name), utf8ToUtf16("ＮＨＫ総合"));
+}
+
+TEST_F(ReplayTuner, ASingleShiftBeforeAByteWithoutACharacterIsReadSafely) {
+    // A service name ending in SS3 0xFF once made the tuner's own decoder read past its kana
+    // table; the one decoder skips the shift and the byte.
+    veltra::ServiceInfo service;
+    service.name = u"ABC";
+    std::vector<uint8_t> sdt = veltra::buildSdt(service);
+    const std::string name = veltra::encodeArib(service.name);
+    ASSERT_EQ(name, "\x0E"
+                    "ABC");
+    auto at = std::search(sdt.begin(), sdt.end(), name.begin(), name.end());
+    ASSERT_NE(at, sdt.end());
+    at[2] = 0x1D;
+    at[3] = 0xFF;
+    const uint32_t crc = veltra::ts::crc32(sdt.data(), sdt.size() - 4);
+    for (int k = 0; k < 4; ++k) sdt[sdt.size() - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+    put(27, nullPackets(2) + sectionPacket(0x11, true, 0, std::string(sdt.begin(), sdt.end())) +
+                nullPackets(2));
+    CTDMBDll t;
+    ASSERT_TRUE(t.Open(nullptr));
+    t.ScanSingleChannel(14);
+    EXPECT_EQ(t.channelInfo[14].found, 1);
+    EXPECT_EQ(std::u16string(t.channelInfo[14].name), u"A");
 }

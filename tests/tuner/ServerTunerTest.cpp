@@ -3,9 +3,10 @@
 // on a unix socket in the test's folder; the test stops it, and its tuner commands with it, by
 // its process group.
 #include "TunerTestSupport.h"
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
+#include "broadcast/AribText.h"
+#include "platform/Utf.h"
 #include "tests/support/TestSupport.h"
-#include "tuner/AribText.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/ServerBackend.h"
 #include "tuner/StationCard.h"
@@ -167,7 +168,7 @@ std::u16string sdtName(const std::string& ts) {
     if (sdts.empty() || sdts.front().size() < 24 || sdts.front()[16] != 0x48) return {};
     const auto& s = sdts.front();
     const size_t n = s[19];
-    return veltra::decodeArib(&s[21 + n], s[20 + n]);
+    return kobal::decodeAribText(&s[21 + n], s[20 + n], kobal::AribFlavor::Receiver);
 }
 
 } // namespace
@@ -194,7 +195,7 @@ TEST(ServerTuner, ScansWatchesChangesChannelAndRidesOutTheServersRestart) {
     for (int j = 0; j < stations; ++j) {
         const kobal::AreaStation st = kobal::AreaPresetTable::station(kArea, j);
         found += tuner.channelInfo[st.slot].found;
-        EXPECT_EQ(std::u16string(tuner.channelInfo[st.slot].name), veltra::utf8ToUtf16(st.name))
+        EXPECT_EQ(std::u16string(tuner.channelInfo[st.slot].name), kobal::utf8ToUtf16(st.name))
             << st.slot;
         EXPECT_EQ(tuner.slotPair[st.slot].serviceId, 0xE080 + st.slot);
     }
@@ -229,7 +230,7 @@ TEST(ServerTuner, ScansWatchesChangesChannelAndRidesOutTheServersRestart) {
 
     // A channel change: the new channel's stream, not the old one's.
     auto hasName = [](const char* name) {
-        return [want = veltra::utf8ToUtf16(name)](const std::string& ts) {
+        return [want = kobal::utf8ToUtf16(name)](const std::string& ts) {
             return sdtName(ts) == want;
         };
     };
@@ -255,6 +256,6 @@ TEST(ServerTuner, ScansWatchesChangesChannelAndRidesOutTheServersRestart) {
     EXPECT_GE(tunertest::pesOn(resumed, 0x0181).size(), 15u);
     tuner.IsOpen();
     EXPECT_EQ(tuner.receptionStatus, 0.0);
-    EXPECT_EQ(sdtName(resumed), veltra::utf8ToUtf16("ＭＸテレビ"));
+    EXPECT_EQ(sdtName(resumed), kobal::utf8ToUtf16("ＭＸテレビ"));
     tuner.Close();
 }

@@ -1,10 +1,10 @@
 // CTDMBDll on the simulator backend: scans, tuning, paced delivery, signal and plug hooks.
 #include "TunerTestSupport.h"
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
-#include "tuner/AribText.h"
+#include "platform/Utf.h"
 #include "tuner/CTDMBDll.h"
 
 #include <atomic>
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-using veltra::utf8ToUtf16;
+using kobal::utf8ToUtf16;
 
 namespace {
 

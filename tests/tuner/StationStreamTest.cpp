@@ -1,8 +1,9 @@
 // The simulated station as a transport stream: tables, elementary streams and timing, read
 // back with the tests' own reader.
 #include "TunerTestSupport.h"
-#include "channels/AreaPresetTable.h"
-#include "tuner/AribText.h"
+#include "broadcast/AreaPresetTable.h"
+#include "broadcast/AribText.h"
+#include "platform/Utf.h"
 #include "tuner/SiTables.h"
 #include "tuner/StationCard.h"
 
@@ -13,9 +14,13 @@
 #include <set>
 
 using namespace tunertest;
-using veltra::utf8ToUtf16;
+using kobal::utf8ToUtf16;
 
 namespace {
+
+std::u16string receiverText(const uint8_t* data, size_t size) {
+    return kobal::decodeAribText(data, size, kobal::AribFlavor::Receiver);
+}
 
 time_t localTime(int y, int mo, int d, int h, int mi, int s = 0) {
     struct tm t = {};
@@ -112,7 +117,7 @@ TEST_F(StationStreamTest, SdtNameDecodesToTheStationName) {
     ASSERT_EQ(sdt[16], 0x48);
     const size_t n = sdt[19];
     const size_t m = sdt[20 + n];
-    EXPECT_EQ(veltra::decodeArib(&sdt[21 + n], m), utf8ToUtf16("ＮＨＫ教育"));
+    EXPECT_EQ(receiverText(&sdt[21 + n], m), utf8ToUtf16("ＮＨＫ教育"));
 }
 
 TEST_F(StationStreamTest, EitPresentFollowingSectionsFollowTheClock) {
@@ -135,8 +140,8 @@ TEST_F(StationStreamTest, EitPresentFollowingSectionsFollowTheClock) {
     const auto& s = bySection[1].front();
     ASSERT_EQ(s[26], 0x4D);
     const size_t n = s[31];
-    const std::u16string title = veltra::decodeArib(&s[32], n);
-    const std::u16string text = veltra::decodeArib(&s[33 + n], s[32 + n]);
+    const std::u16string title = receiverText(&s[32], n);
+    const std::u16string text = receiverText(&s[33 + n], s[32 + n]);
     const veltra::Programme p =
         veltra::programmeAt(1, utf8ToUtf16("ＮＨＫ教育"), localTime(2026, 12, 8, 21, 30), 0);
     EXPECT_EQ(title, p.title);

@@ -1,6 +1,6 @@
 // kobal_bench: speed of the parse thread's text work. Targets: a 200-byte title of mixed
 // kanji and kana under 20 us, one EIT section under 50 us.
-#include "engine/AribText.h"
+#include "broadcast/AribText.h"
 #include "engine/Caption.h"
 #include "engine/ProgrammeGuide.h"
 

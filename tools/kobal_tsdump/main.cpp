@@ -21,7 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "engine/LinkReader.h"
 #include "engine/ServiceInfoLog.h"
 #include "engine/SessionWindow.h"

@@ -29,6 +29,13 @@ std::span<const JisPair> jisTable();
 // Same results as a search over jisTable(), by direct indexing.
 char16_t jisLookup(uint16_t jis);
 
+// Plain JIS X 0208 (fullwidth forms kept, no ASCII exceptions) and the ARIB extension symbols
+// of the table: what a receiver shows. 0 when the code has no character.
+char16_t jisPlainLookup(uint16_t jis);
+// The JIS code of a character under jisPlainLookup (the lowest one when several map to it), 0
+// when it has none; the simulator encodes broadcast text with it.
+uint16_t jisCodeOf(char16_t unicode);
+
 // First code of the ARIB extension symbols in the private use area (0x7521 maps here).
 inline constexpr char16_t kAribExtensionBase = 0xE000;
 

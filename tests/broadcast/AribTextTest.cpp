@@ -1,8 +1,9 @@
 // Broadcast text decoding: the JIS table, the programme and service-name decoders and the
 // caption path's EUC-JP conversion, on the documented edge cases and on real broadcast strings.
-#include "engine/AribText.h"
-#include "engine/EucJp.h"
-#include "engine/JisTable.h"
+#include "broadcast/AribText.h"
+#include "broadcast/EucJp.h"
+#include "broadcast/JisTable.h"
+#include "platform/Utf.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,9 @@ std::u16string programme(std::vector<uint8_t> b, bool description = false) {
 }
 std::u16string service(std::vector<uint8_t> b) {
     return decodeAribService(b.data(), b.size());
+}
+std::u16string receiver(std::vector<uint8_t> b) {
+    return decodeAribText(b.data(), b.size(), AribFlavor::Receiver);
 }
 
 char16_t linearLookup(uint16_t jis) {
@@ -69,8 +73,8 @@ TEST(AribJisTable, GeneratedRowsMatchTheSystemConversion) {
     std::string generated;
     std::string tool = test::binaryDir() + "/tools/kobal_jisgen/kobal_jisgen";
     ASSERT_EQ(test::runCommand("'" + tool + "'", &generated), 0) << tool;
-    EXPECT_EQ(generated, test::readFile(test::sourceDir() + "/engine/JisX0208Rows.cpp"))
-        << "engine/JisX0208Rows.cpp is stale: regenerate it with kobal_jisgen";
+    EXPECT_EQ(generated, test::readFile(test::sourceDir() + "/broadcast/JisX0208Rows.cpp"))
+        << "broadcast/JisX0208Rows.cpp is stale: regenerate it with kobal_jisgen";
 }
 
 TEST(AribProgrammeDecoder, DecodesTheBasicCodeElements) {
@@ -159,6 +163,52 @@ TEST(AribServiceDecoder, BracketExpansionIsCutAtTheOutputArea) {
     std::u16string s = service(b);
     ASSERT_EQ(s.size(), kAribTextMax);
     EXPECT_EQ(s.substr(0, 8), u"<ほか><ほか>");
+}
+
+TEST(AribReceiverDecoder, DecodesRealServiceNames) {
+    // NHK Akita one-segment service and TOKYO MX, as aired.
+    EXPECT_EQ(receiver({0x0E, 0x4E, 0x48, 0x4B, 0x0F, 0x37, 0x48, 0x42, 0x53, 0x0E, 0x47, 0xFE,
+                        0x0F, 0x3D, 0x29, 0x45, 0x44}),
+              utf8ToUtf16("NHK携帯G・秋田"));
+    EXPECT_EQ(
+        receiver({0x1B, 0x7E, 0xCD, 0xD8, 0x1B, 0x7C, 0xEF, 0xF3, 0xBB, 0xB0, 0x1B, 0x7E, 0xB1}),
+        utf8ToUtf16("MXワンセグ1"));
+    EXPECT_EQ(receiver({0x1B, 0x7E, 0xD4, 0xCF, 0xCB, 0xD9, 0xCF, 0x21, 0x21, 0xCD, 0xD8, 0xB1}),
+              utf8ToUtf16("TOKYO　MX1"));
+}
+
+TEST(AribReceiverDecoder, DecodesRealEventTitleWithSingleShiftsAndExtensionSymbols) {
+    const std::u16string t = receiver({0x0E, 0x4E, 0x48, 0x4B, 0x1D, 0x4B, 0x1D, 0x65, 0xF9, 0x1D,
+                                       0x39, 0x37, 0x0F, 0x1B, 0x24, 0x3B, 0x7A, 0x5A, 0x7A, 0x56});
+    // Extension symbols come out where the player's decoders put them (row 90 → U+E11A + n).
+    EXPECT_EQ(t, utf8ToUtf16("NHKニュース7") + u"\uE153\uE14F");
+}
+
+TEST(AribReceiverDecoder, DecoderNeverReadsPastTruncatedInput) {
+    // Cut inside an escape, a two-byte code and a single shift.
+    for (std::vector<uint8_t> v : {std::vector<uint8_t>{0x1B},
+                                   {0x1B, 0x24},
+                                   {0x30},
+                                   {0x19},
+                                   {0x1B, 0x28, 0x20},
+                                   {0x90},
+                                   {0x9D, 0x20}}) {
+        const std::u16string s = receiver(v);
+        EXPECT_LE(s.size(), 1u);
+    }
+    EXPECT_TRUE(decodeAribText(nullptr, 0, AribFlavor::Receiver).empty());
+}
+
+TEST(AribReceiverDecoder, SingleShiftsBeforeBytesWithoutACharacterAreSkipped) {
+    // SS2/SS3 before 0x7F or 0xFF (bytes beyond the kana rows) in every decoder.
+    for (uint8_t shift : {uint8_t(0x19), uint8_t(0x1D)}) {
+        for (uint8_t b : {uint8_t(0x7F), uint8_t(0xFF)}) {
+            const std::vector<uint8_t> v = {0x0E, 0x41, shift, b, 0x42};
+            EXPECT_EQ(receiver(v), u"AB");
+            EXPECT_EQ(programme(v), u"AB");
+            EXPECT_EQ(service(v), u"AB");
+        }
+    }
 }
 
 TEST(EucJpCaptionConversion, PlainJisRowsPrivateRowsAndControls) {

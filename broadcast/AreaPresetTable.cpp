@@ -1,5 +1,5 @@
 // Generated from the broadcast area table; 47 areas, 295 stations.
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 
 namespace kobal {
 namespace {

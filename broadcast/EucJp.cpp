@@ -1,6 +1,6 @@
-#include "engine/EucJp.h"
+#include "broadcast/EucJp.h"
 
-#include "engine/JisTable.h"
+#include "broadcast/JisTable.h"
 
 #include <algorithm>
 

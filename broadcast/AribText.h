@@ -14,6 +14,11 @@ enum class AribFlavor {
     Title,       // programme decoder, names and titles: spaces and CR are dropped
     Description, // programme decoder, event text: 0x20 and 0x0D each give a space
     Service,     // SDT decoder: the service name of the status line
+    // What a receiver reports as a channel's name (the tuner's scan results): the programme
+    // decoder's shifts, but plain JIS X 0208 (fullwidth letters stay fullwidth), the kana
+    // rows' own tail symbols, spaces and line ends kept, control parameters skipped, U+3000
+    // for a code without a character.
+    Receiver,
 };
 
 // Decodes at most kAribTextMax input bytes from the initial state (GL kanji, GR hiragana) and

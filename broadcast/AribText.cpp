@@ -1,6 +1,6 @@
-#include "engine/AribText.h"
+#include "broadcast/AribText.h"
 
-#include "engine/JisTable.h"
+#include "broadcast/JisTable.h"
 
 #include <algorithm>
 
@@ -66,11 +66,69 @@ char16_t oneByteChar(int set, uint8_t t) {
     }
 }
 
+// A kana byte (bit 7 cleared) as a receiver shows it: the row's tail symbols as JIS X 0208
+// has them, katakana iteration marks for katakana.
+char16_t receiverKana(bool katakana, uint8_t t) {
+    static constexpr char16_t kTail[] = {0x30FC, 0x3002, 0x300C, 0x300D, 0x3001, 0x30FB};
+    if (t < 0x21 || t > 0x7E) return u' ';
+    if (t >= 0x79) return kTail[t - 0x79];
+    if (!katakana) {
+        if (t <= 0x73) return static_cast<char16_t>(0x3020 + t);
+        if (t == 0x77) return 0x309D;
+        if (t == 0x78) return 0x309E;
+        return u' ';
+    }
+    if (t <= 0x76) return static_cast<char16_t>(0x3080 + t);
+    return t == 0x77 ? 0x30FD : 0x30FE;
+}
+
+char16_t receiverChar(int set, uint8_t b) {
+    const uint8_t t = b & 0x7F;
+    switch (set) {
+    case Alnum:
+    case AlnumGR:
+        return t;
+    case HiraganaGL:
+    case HiraganaGR:
+    case HiraganaSS:
+        return receiverKana(false, t);
+    case KatakanaGL:
+    case KatakanaGR:
+    case KatakanaSS:
+        return receiverKana(true, t);
+    default:
+        return u' ';
+    }
+}
+
+// Bytes of parameters behind a control code, which a receiver does not show as characters.
+size_t controlParameters(uint8_t c, uint8_t next, size_t left) {
+    switch (c) {
+    case 0x16: // PAPF
+    case 0x8B: // SZX
+    case 0x91: // FLC
+    case 0x93: // POL
+    case 0x94: // WMM
+    case 0x95: // MACRO
+    case 0x97: // HLC
+    case 0x98: // RPC
+        return 1;
+    case 0x1C: // APS
+    case 0x9D: // TIME
+        return 2;
+    case 0x90: // COL
+        return left > 0 && next == 0x20 ? 2 : 1;
+    default:
+        return 0;
+    }
+}
+
 class Decoder {
 public:
     Decoder(const uint8_t* data, size_t size, AribFlavor flavor)
         : p_(data), n_(std::min(size, kAribTextMax)), sdt_(flavor == AribFlavor::Service),
-          description_(flavor == AribFlavor::Description) {}
+          description_(flavor == AribFlavor::Description),
+          receiver_(flavor == AribFlavor::Receiver) {}
 
     std::u16string run() {
         while (i_ < n_) step();
@@ -91,7 +149,7 @@ private:
     void character(int set) {
         uint8_t b = p_[i_++];
         if (!isTwoByte(set)) {
-            put(oneByteChar(set, b));
+            put(receiver_ ? receiverChar(set, b) : oneByteChar(set, b));
             return;
         }
         if (i_ >= n_) return; // half a kanji at the end of the text
@@ -102,6 +160,11 @@ private:
     }
 
     void kanji(uint16_t jis) {
+        if (receiver_) {
+            const char16_t plain = jisPlainLookup(jis);
+            put(plain ? plain : u'\u3000');
+            return;
+        }
         char16_t u = jisLookup(jis);
         if (sdt_ && jis >= 0x7A52 && jis <= 0x7A73) {
             put(u'<'), put(u), put(u'>');
@@ -180,6 +243,12 @@ private:
         if (b >= 0xA1 && b <= 0xFE) return character(gr_);
         if (description_ && (b == 0x20 || b == 0x0D)) put(u' ');
         ++i_;
+        if (receiver_) {
+            if (b == 0x20) put(u' ');
+            if (b == 0x0D) put(u'\n');
+            const size_t left = n_ - i_;
+            i_ += std::min(controlParameters(b, left ? p_[i_] : 0, left), left);
+        }
     }
 
     const uint8_t* p_;
@@ -187,6 +256,7 @@ private:
     size_t i_ = 0;
     bool sdt_;
     bool description_;
+    bool receiver_;
     int gl_ = Kanji;
     int gr_ = HiraganaGR;
     std::u16string out_;

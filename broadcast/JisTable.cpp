@@ -1,4 +1,4 @@
-#include "engine/JisTable.h"
+#include "broadcast/JisTable.h"
 
 #include <algorithm>
 #include <array>
@@ -44,7 +44,13 @@ struct Tables {
     std::vector<JisPair> pairs;
     // 94 x 94 cells indexed by (first - 0x21) * 94 + (second - 0x21); 0 = not in the table.
     std::array<char16_t, 94 * 94> cells{};
+    std::array<char16_t, 94 * 94> plainCells{}; // the same without the ASCII exceptions
+    std::vector<JisPair> byUnicode;             // plainCells inverted, sorted by character
 };
+
+size_t cellOf(uint16_t jis) {
+    return size_t((jis >> 8) - 0x21) * 94 + ((jis & 0xFF) - 0x21);
+}
 
 Tables build() {
     Tables t;
@@ -66,8 +72,15 @@ Tables build() {
     for (auto [lo, hi] : kAribRanges)
         for (uint32_t j = lo; j <= hi; ++j)
             t.pairs.push_back({static_cast<uint16_t>(j), aribExtension(static_cast<uint16_t>(j))});
-    for (const JisPair& p : t.pairs)
-        t.cells[((p.jis >> 8) - 0x21) * 94 + ((p.jis & 0xFF) - 0x21)] = p.unicode;
+    for (const JisPair& p : t.pairs) {
+        t.cells[cellOf(p.jis)] = p.unicode;
+        const char16_t plain = p.jis < 0x7521 ? jisX0208ToUnicode(p.jis) : p.unicode;
+        t.plainCells[cellOf(p.jis)] = plain;
+        t.byUnicode.push_back({p.jis, plain});
+    }
+    std::sort(t.byUnicode.begin(), t.byUnicode.end(), [](const JisPair& a, const JisPair& b) {
+        return a.unicode != b.unicode ? a.unicode < b.unicode : a.jis < b.jis;
+    });
     return t;
 }
 
@@ -86,6 +99,19 @@ char16_t jisX0208ToUnicode(uint16_t jis) {
 
 std::span<const JisPair> jisTable() {
     return tables().pairs;
+}
+
+char16_t jisPlainLookup(uint16_t jis) {
+    const unsigned first = jis >> 8, second = jis & 0xFF;
+    if (first < 0x21 || first > 0x7E || second < 0x21 || second > 0x7E) return 0;
+    return tables().plainCells[cellOf(jis)];
+}
+
+uint16_t jisCodeOf(char16_t unicode) {
+    const std::vector<JisPair>& v = tables().byUnicode;
+    auto it = std::lower_bound(v.begin(), v.end(), unicode,
+                               [](const JisPair& p, char16_t u) { return p.unicode < u; });
+    return it != v.end() && it->unicode == unicode ? it->jis : 0;
 }
 
 char16_t jisLookup(uint16_t jis) {
