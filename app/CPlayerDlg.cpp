@@ -7,7 +7,7 @@
 #include "app/SystemEvents.h"
 #include "app/Volume.h"
 #include "app/WindowGeometry.h"
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "engine/EngineOutputs.h"
 #include "engine/RendererRecords.h"
 #include "engine/TunerSession.h"

@@ -3,7 +3,7 @@
 #include "app/CPlayerDlg.h"
 #include "app/PlayerCommands.h"
 #include "app/WindowGeometry.h"
-#include "channels/AreaPresetTable.h"
+#include "broadcast/AreaPresetTable.h"
 #include "platform/Profile.h"
 #include "renderer/AudioOutput.h"
 #include "renderer/MediaGraph.h"
