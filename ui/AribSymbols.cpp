@@ -1,6 +1,6 @@
 #include "ui/AribSymbols.h"
 
-#include "engine/JisTable.h"
+#include "broadcast/JisTable.h"
 
 namespace kobal {
 namespace {
