@@ -50,7 +50,17 @@ constexpr SkinTextButton kChannelWindowButtons[] = {
     {"Full", "btn_full", "フル", QRect(82, 332, 60, 26)},
     {"Area", "btn_area", "エリア", QRect(149, 332, 60, 26)},
 };
+constexpr ShapedWindowSkin kShapedWindows[] = {
+    {"playback panel", 401, "404", QSize(358, 157), 0x00FF00, false, false, true},
+    {"channel list window", 329, "413", QSize(223, 420), 0x00FF00, true, false, false},
+    {"file list window", 252, "396", QSize(324, 200), 0xFF00FF, true, false, false},
+    {"update dialog", 102, "129", QSize(358, 157), 0x00FF00, false, true, true},
+};
 } // namespace
+
+std::span<const ShapedWindowSkin> shapedWindowSkins() {
+    return kShapedWindows;
+}
 
 std::span<const SkinTextButton> channelWindowButtons() {
     return kChannelWindowButtons;

@@ -10,6 +10,7 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
 #include <span>
 
 namespace kobal {
@@ -57,6 +58,20 @@ struct SkinTextButton {
     QRect rect;        // in the window
 };
 std::span<const SkinTextButton> channelWindowButtons();
+
+// The bitmap-shaped windows: each one's background picture, size and key colour, and when its
+// region is built (once at the end of its initialisation, or on every size change).
+struct ShapedWindowSkin {
+    const char* window;  // "playback panel", "channel list window", …
+    int templateId;      // the window's template
+    const char* picture; // its background (SkinPictures.h)
+    QSize size;
+    std::uint32_t keyColour; // 0x00BBGGRR
+    bool storesSize;         // the window sizes itself after the picture
+    bool onEverySize;        // rebuilt on every size change (else once)
+    bool redraw;
+};
+std::span<const ShapedWindowSkin> shapedWindowSkins();
 
 // The file list window: its list and its close key (1038, picture "btn_clo").
 QRect fileListRect();

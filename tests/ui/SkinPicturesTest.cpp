@@ -46,29 +46,24 @@ TEST(SkinPictures, EveryPictureAtBothScales) {
 }
 
 TEST(SkinPictures, ShapedBackgroundsCutAlikeAtBothScales) {
-    const struct {
-        const char* name;
-        QRgb key;
-        std::uint32_t keyRef;
-    } windows[] = {{"404", qRgb(0, 255, 0), kKeyGreen},
-                   {"413", qRgb(0, 255, 0), kKeyGreen},
-                   {"129", qRgb(0, 255, 0), kKeyGreen},
-                   {"396", qRgb(255, 0, 255), kKeyMagenta}};
-    for (const auto& w : windows) {
-        const QImage one = skinImage(w.name, 1).convertToFormat(QImage::Format_RGB32);
-        const QImage two = skinImage(w.name, 2).convertToFormat(QImage::Format_RGB32);
+    for (const ShapedWindowSkin& w : shapedWindowSkins()) {
+        const QImage one = skinImage(w.picture, 1).convertToFormat(QImage::Format_RGB32);
+        const QImage two = skinImage(w.picture, 2).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(one.size(), w.size) << w.picture;
+        // A colour value 0x00BBGGRR as a pixel.
+        const QRgb key = qRgb(int(w.keyColour & 0xFF), int((w.keyColour >> 8) & 0xFF),
+                              int((w.keyColour >> 16) & 0xFF));
         // The region is built from the 1× picture; the 2× one must show key colour exactly
         // there, or a dense screen would show green fringes (or holes).
         int mismatches = 0;
         for (int y = 0; y < two.height(); ++y)
             for (int x = 0; x < two.width(); ++x)
-                mismatches += (two.pixel(x, y) == (0xFF000000 | w.key)) !=
-                              (one.pixel(x / 2, y / 2) == (0xFF000000 | w.key));
-        EXPECT_EQ(mismatches, 0) << w.name;
-        const QRegion region = regionFromBitmap(one, w.keyRef);
-        EXPECT_EQ(region.boundingRect(), one.rect()) << w.name;
-        EXPECT_FALSE(region.contains(QPoint(0, 0))) << w.name; // rounded corners cut away
-        EXPECT_TRUE(region.contains(one.rect().center())) << w.name;
+                mismatches += (two.pixel(x, y) == key) != (one.pixel(x / 2, y / 2) == key);
+        EXPECT_EQ(mismatches, 0) << w.picture;
+        const QRegion region = regionFromBitmap(one, w.keyColour);
+        EXPECT_EQ(region.boundingRect(), one.rect()) << w.picture;
+        EXPECT_FALSE(region.contains(QPoint(0, 0))) << w.picture; // rounded corners cut away
+        EXPECT_TRUE(region.contains(one.rect().center())) << w.picture;
     }
 }
 
