@@ -54,15 +54,30 @@ void InfoPanels::updateVisibility() {
 
 void InfoPanels::apply(const EngineOutputs& outputs) {
     if (!outputs.statusLines.empty())
-        showMessage(QString::fromStdU16String(outputs.statusLines.back()), kLasting);
+        setStatusLine(QString::fromStdU16String(outputs.statusLines.back()));
     if (!outputs.tickers.empty()) setTicker(QString::fromStdU16String(outputs.tickers.back()));
-    if (captionsOn_)
-        for (const CaptionBlock& block : outputs.captions) captions_->addScreen(block);
+    for (const CaptionBlock& block : outputs.captions) addCaption(block);
+}
+
+void InfoPanels::setStatusLine(const QString& text) {
+    status_ = text;
+    message_->setFallback(text);
+    if (message_->counting() || message_->state().text == text) return;
+    message_->setText(text, TextLinePanel::Fixed);
+    message_->run(true, kLasting);
 }
 
 void InfoPanels::showMessage(const QString& text, int countdown) {
     message_->setText(text, TextLinePanel::Fixed);
     message_->run(true, countdown);
+}
+
+void InfoPanels::clearMessage() {
+    showMessage(status_, kLasting);
+}
+
+void InfoPanels::addCaption(const CaptionBlock& block) {
+    if (captionsOn_) captions_->addScreen(block);
 }
 
 void InfoPanels::setTicker(const QString& text) {

@@ -12,7 +12,8 @@
 //                                                  // above it)
 //   panels_.apply(session.outputs().take());       // in the sink's wake-up handler (take()
 //                                                  // the whole EngineOutputs once, then
-//                                                  // handle its other parts as before)
+//                                                  // handle its other parts as before), or
+//                                                  // setStatusLine / setTicker / addCaption
 //   panels_.showMessage(u"スクリーンをキャプチャしました。"_s);      // 4 seconds
 //   panels_.showMessage(text, InfoPanels::kLasting);                 // stays until replaced
 //   panels_.setCaptionsOn(captionsOn);  panels_.setRecording(true/false);
@@ -49,15 +50,23 @@ public:
     // raises them above their siblings, so the video widget never covers them.
     void place(SkinView view, QSize client);
 
-    // Status lines go to the message line (lasting), the last ticker text to the ticker
-    // (scrolling from its beginning), caption screens to the caption panel while captions
-    // are on. The outputs' other parts are the window's.
+    // The last status line goes to the message line (setStatusLine), the last ticker text to
+    // the ticker (scrolling from its beginning), caption screens to the caption panel while
+    // captions are on. The outputs' other parts are the window's.
     void apply(const EngineOutputs& outputs);
 
-    // An on-screen message in the message line, replaced by nothing after `countdown` steps
-    // of 20 ms (kLasting: never). A new message restarts the count.
+    // The channel's status line ("チャンネル : …", repeated with every service table): shown
+    // in the message line unless a timed message is counting down, which it follows when the
+    // count ends. An empty status line leaves nothing behind a message.
+    void setStatusLine(const QString& text);
+    // An on-screen message in the message line, replaced by the status line after
+    // `countdown` steps of 20 ms (kLasting: never). A new message restarts the count.
     void showMessage(const QString& text, int countdown = kMessageSteps);
+    // Back to the status line at once (the message is withdrawn).
+    void clearMessage();
     void setTicker(const QString& text);
+    // A caption screen, queued while captions are on (dropped otherwise).
+    void addCaption(const CaptionBlock& block);
     void setCaptionsOn(bool on);
     void clearCaptions();
     void setRecording(bool on);
@@ -77,6 +86,7 @@ private:
     CaptionPanel* captions_;
     RecordingIndicator* recording_;
     SkinView view_ = SkinView::Normal;
+    QString status_;
     bool captionsOn_ = false;
     bool recordingOn_ = false;
 };

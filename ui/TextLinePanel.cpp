@@ -18,8 +18,8 @@ void TextLineState::run(bool on, int count) {
 bool TextLineState::step() {
     --x;
     if (countdown > 0) --countdown;
-    if (countdown == 0 && !text.isEmpty()) {
-        text.clear();
+    if (countdown == 0 && text != fallback) {
+        text = fallback;
         return true;
     }
     return false;
@@ -87,7 +87,7 @@ void TextLinePanel::onStep() {
 
 void TextLinePanel::onCountdownEnd() {
     state_.countdown = 0;
-    state_.text.clear();
+    state_.text = state_.fallback;
     refresh();
     updateTimers();
 }

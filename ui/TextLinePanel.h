@@ -22,6 +22,7 @@ namespace kobal {
 // The line's state and its 20 ms step, apart from any timer (tests drive it directly).
 struct TextLineState {
     QString text;
+    QString fallback;     // what replaces the text when its countdown ends
     bool scroll = false;  // text mode 1
     bool running = false; // the step timer is wanted
     int x = 50;           // left edge of the text while running
@@ -33,7 +34,8 @@ struct TextLineState {
     }
     // on: start from the left edge with a new countdown (−1 = never); off: the text stays.
     void run(bool on, int count);
-    // One 20 ms step: one pixel left, one count down. True when the text was just replaced.
+    // One 20 ms step: one pixel left, one count down. True when the text was just replaced by
+    // the fallback.
     bool step();
     // Where the text is drawn: a running scrolling text at x, re-entering at the right edge
     // once all of it has left on the left; anything else at the left edge.
@@ -66,6 +68,9 @@ public:
     int panelIndex() const { return index_; }
     int timerId() const { return kTimerBase + index_; }
     void setColours(QColor background, QColor text);
+    // The text shown when a countdown ends (empty unless set; the message line keeps the
+    // channel's status line here, so a timed message gives way to it).
+    void setFallback(const QString& text) { state_.fallback = text; }
 
     const TextLineState& state() const { return state_; }
     // True while a timer of the panel runs (something moves or counts down).

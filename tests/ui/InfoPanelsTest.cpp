@@ -125,6 +125,12 @@ TEST_F(InfoPanelsTest, TimersRunOnlyWhileSomethingMoves) {
     panels.showMessage(QStringLiteral("主音声"), 5); // 100 ms
     EXPECT_TRUE(waitFor([&] { return message.state().text.isEmpty(); }));
     EXPECT_FALSE(message.counting());
+    // The channel's status line, repeated with every service table, never cuts a timed
+    // message short; it follows when the count ends.
+    panels.showMessage(QStringLiteral("副音声"), 5);
+    panels.setStatusLine(QStringLiteral("チャンネル : 27"));
+    EXPECT_EQ(message.state().text, QStringLiteral("副音声"));
+    EXPECT_TRUE(waitFor([&] { return message.state().text == QStringLiteral("チャンネル : 27"); }));
 
     // The transparent view hides the ticker: its scrolling stops; the message line moves.
     panels.place(SkinView::Transparent, QSize(360, 288));
