@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "renderer/MediaGraph.h"
 #include "tuner/CTDMBDll.h"
+#include "ui/InfoPanels.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,7 +65,8 @@ void pumpUntil(const std::function<bool()>& done, int ms) {
 CPlayerDlg::CPlayerDlg(const StartupArgs& args)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), args_(args),
       sessionWindow_(std::make_unique<PlayerSessionWindow>(this)),
-      rendererHost_(std::make_unique<PlayerRendererHost>(this)) {
+      rendererHost_(std::make_unique<PlayerRendererHost>(this)),
+      panels_(std::make_unique<InfoPanels>(this)) {
     setWindowTitle(kPlayerTitle);
     setWindowIcon(QIcon(skin::picture(114)));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -136,9 +138,9 @@ bool CPlayerDlg::initialise() {
 void CPlayerDlg::takeOutputs() {
     if (!session_) return;
     EngineOutputs out = session_->outputs().take();
-    // Until the information panels exist the lines show their latest text.
     if (!out.statusLines.empty()) setStatus(QString::fromStdU16String(out.statusLines.back()));
     if (!out.tickers.empty()) setTicker(QString::fromStdU16String(out.tickers.back()));
+    for (const CaptionBlock& block : out.captions) panels_->addCaption(block);
     if (!out.captions.empty()) {
         const CaptionBlock& block = out.captions.back();
         QStringList lines;
@@ -368,6 +370,7 @@ void CPlayerDlg::openFinished(std::shared_ptr<render::MediaGraph> g, long hr,
     openInProgress_ = false;
     updateCursor();
     setCaption(QString());
+    panels_->clearCaptions();
     if (!pendingLink_.empty()) startTimerId(timers::kPrepareOpen, 100);
 }
 
@@ -755,6 +758,7 @@ void CPlayerDlg::toggleCaptions() {
         return;
     }
     s_.captionsOn = !s_.captionsOn;
+    panels_->setCaptionsOn(s_.captionsOn);
     if (s_.fullScreen) {
         videoRect_ = QRect();
         layoutChildren();

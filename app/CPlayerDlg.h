@@ -28,6 +28,7 @@ class QAbstractButton;
 namespace kobal {
 
 class TunerSession;
+class InfoPanels;
 class SourceWorker;
 class SystemEvents;
 class PlayerSessionWindow;
@@ -101,6 +102,8 @@ public:
     TunerSession* session() const { return session_.get(); }
     const ChannelScan& channels() const { return scan_; }
     QRect pictureRect() const;
+    // The caption panel, ticker, message line and recording indicator.
+    InfoPanels& panels() const { return *panels_; }
     QWidget* button(int id) const;
     bool timerArmed(int id) const;
 
@@ -173,7 +176,7 @@ private:
     void setTopMost(bool on);
     int videoHeight() const;
 
-    // On-screen text until the information panels exist.
+    // On-screen text: the information panels show it; the texts are kept for the window.
     void setStatus(const QString& text);
     void showMessage(const QString& text, int tickerMs);
     void setTicker(const QString& text);
@@ -212,6 +215,7 @@ private:
     bool closeDone_ = false;
 
     QString status_, ticker_, caption_, message_;
+    std::unique_ptr<InfoPanels> panels_;
     QLabel* picture_ = nullptr; // GIF 501 / 502
     class CBitmapSlider* volume_ = nullptr;
     std::map<int, QAbstractButton*> buttons_;

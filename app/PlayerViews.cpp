@@ -9,6 +9,7 @@
 #include "renderer/MediaGraph.h"
 #include "ui/BitmapSlider.h"
 #include "ui/HoverButton.h"
+#include "ui/InfoPanels.h"
 #include "ui/SkinLayout.h"
 #include "ui/SkinPictures.h"
 
@@ -219,6 +220,7 @@ void CPlayerDlg::layoutChildren() {
     if (s_.fullScreen && videoRect_.isEmpty())
         videoRect_ = geometry::theaterPicture(client, s_.captionsOn);
     placeVideo();
+    panels_->place(view, client); // above the video
     if (picture_ && picture_->isVisible())
         picture_->setGeometry(geometry::startupPicture(s_.transparent, client));
     refreshButtons();
@@ -363,33 +365,9 @@ void CPlayerDlg::paintEvent(QPaintEvent*) {
     }
     if (!graph()) p.fillRect(pic, Qt::black);
 
-    QFont f("Arib_Gothic");
-    f.setPixelSize(12);
-    p.setFont(f);
-    // Captions below the picture (theater: the band at the bottom), status line, ticker.
-    if (s_.captionsOn && !caption_.isEmpty()) {
-        const QRect r = s_.fullScreen ? geometry::theaterCaptions(client)
-                                      : geometry::captionPanel(s_.transparent, client, true);
-        p.setPen(Qt::white);
-        QFont cf = f;
-        cf.setPixelSize(s_.fullScreen ? 24 : 13);
-        p.setFont(cf);
-        p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, caption_);
-        p.setFont(f);
-    }
-    if (!s_.fullScreen) {
-        const QRect sr = geometry::statusLine(s_.transparent, client, s_.captionsOn);
-        p.setPen(QColor(0xc4, 0xc4, 0xc4));
-        const QString line = message_.isEmpty() ? status_ : message_;
-        p.drawText(sr, Qt::AlignLeft | Qt::AlignVCenter,
-                   p.fontMetrics().elidedText(line, Qt::ElideRight, sr.width()));
-    }
+    // Captions, the status line and the ticker are the information panels' own.
     if (!s_.fullScreen && !s_.transparent) {
-        // The ticker runs along the control panel's top; the volume bar beside its buttons.
-        const QRect tr = normalTickerRect(client).adjusted(4, 0, -4, 0);
-        p.setPen(QColor(0x9f, 0xd8, 0xf0));
-        p.drawText(tr, Qt::AlignLeft | Qt::AlignVCenter,
-                   p.fontMetrics().elidedText(ticker_, Qt::ElideRight, tr.width()));
+        // The volume bar beside the control panel's buttons.
         if (!volume_) {
             const QRect vol = volumeSliderRect(client).adjusted(0, 3, 0, -3);
             p.fillRect(vol, QColor(0x18, 0x19, 0x1c));
@@ -406,7 +384,7 @@ void CPlayerDlg::paintEvent(QPaintEvent*) {
 
 void CPlayerDlg::setStatus(const QString& text) {
     status_ = text;
-    update();
+    panels_->setStatusLine(text);
 }
 
 // An on-screen message replaces the status line until cleared (tickerMs -1: no time-out;
@@ -415,26 +393,27 @@ void CPlayerDlg::showMessage(const QString& text, int tickerMs) {
     QString shown = text;
     if (shown.startsWith("x-dmb")) shown = QStringLiteral("チャンネル : ") + shown.mid(8).toUpper();
     message_ = shown;
-    if (!shown.isEmpty() && tickerMs > 0) {
+    if (shown.isEmpty()) {
+        panels_->clearMessage();
+        return;
+    }
+    // The message line counts the period in its 20 ms steps; the text is kept as long.
+    panels_->showMessage(shown, tickerMs > 0 ? tickerMs : InfoPanels::kLasting);
+    if (tickerMs > 0) {
         const QString kept = shown;
-        QTimer::singleShot(tickerMs * 10, this, [this, kept] {
-            if (message_ == kept) {
-                message_.clear();
-                update();
-            }
+        QTimer::singleShot(tickerMs * TextLinePanel::kStepMs, this, [this, kept] {
+            if (message_ == kept) message_.clear();
         });
     }
-    update();
 }
 
 void CPlayerDlg::setTicker(const QString& text) {
     ticker_ = text;
-    update();
+    panels_->setTicker(text);
 }
 
 void CPlayerDlg::setCaption(const QString& text) {
     caption_ = text;
-    if (s_.captionsOn) update();
 }
 
 void CPlayerDlg::updateCursor() {
