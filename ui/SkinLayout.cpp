@@ -66,6 +66,14 @@ std::span<const SkinTextButton> channelWindowButtons() {
     return kChannelWindowButtons;
 }
 
+QRect playbackTimeRect() {
+    return {23, 40, 310, 22};
+}
+
+QRect playbackTitleRect() {
+    return {23, 122, 310, 22};
+}
+
 QRect fileListRect() {
     return {12, 38, 300, 150};
 }

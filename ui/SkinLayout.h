@@ -73,6 +73,11 @@ struct ShapedWindowSkin {
 };
 std::span<const ShapedWindowSkin> shapedWindowSkins();
 
+// The playback panel (picture 404): its time display and the playing file's title, both
+// recessed in the picture; the position slider sits at (23, 72), 310 × 10.
+QRect playbackTimeRect();
+QRect playbackTitleRect();
+
 // The file list window: its list and its close key (1038, picture "btn_clo").
 QRect fileListRect();
 QRect fileListCloseRect();

@@ -658,15 +658,16 @@ void playbackPanel() { // 404
     keyedPicture("404", 358, 157, qRgb(0, 255, 0), [](QPainter& p) {
         plate(p, QRectF(0.5, 0.5, 357, 156), 14);
         titleBar(p, QRectF(12, 9, 334, 22), QString::fromUtf8("再生パネル"));
-        well(p, QRectF(23, 40, 310, 22), 4, QColor(0x06, 0x08, 0x09)); // time display
-        well(p, QRectF(20, 69, 316, 16), 5);                           // position slider
-        engraved(p, QRectF(23, 88, 310, 13), QString::fromUtf8("再生位置"), font(10));
+        well(p, QRectF(playbackTimeRect()), 4, QColor(0x06, 0x08, 0x09));
+        well(p, QRectF(20, 69, 316, 16), 5); // position slider
         for (int i = 0; i <= 10; ++i) {
             const qreal x = 27 + i * 30.2;
-            p.fillRect(QRectF(x, 102, 1, i % 5 ? 3 : 5), QColor(0x80, 0x86, 0x8e));
+            p.fillRect(QRectF(x, 88, 1, i % 5 ? 3 : 5), QColor(0x80, 0x86, 0x8e));
         }
+        engraved(p, QRectF(23, 95, 310, 13), QString::fromUtf8("再生位置"), font(10));
         p.fillRect(QRectF(14, 112, 330, 1), QColor(0, 0, 0, 140));
         p.fillRect(QRectF(14, 113, 330, 1), QColor(255, 255, 255, 24));
+        well(p, QRectF(playbackTitleRect()), 4, QColor(0x06, 0x08, 0x09));
     });
 }
 

@@ -356,7 +356,10 @@ const std::map<std::string, std::function<QImage()>>& pieces() {
                                           fromColourRef(colour::kSliderBackground)));
                  p.setFont(skinFont(kFontAribGothic, 10));
                  p.setPen(QColor(0x9a, 0xe6, 0xf4));
-                 p.drawText(QRect(23, 40, 310, 22), Qt::AlignCenter, "00:12:34 / 01:30:00");
+                 p.drawText(playbackTimeRect(), Qt::AlignCenter, "00:12:34 / 01:30:00");
+                 p.setPen(QColor(0xdc, 0xdc, 0xdc));
+                 p.drawText(playbackTitleRect().adjusted(8, 0, -8, 0),
+                            Qt::AlignLeft | Qt::AlignVCenter, "27_20261210_2100.rec");
              });
          }},
         {"channel-window-413", [] { return channelWindow(13); }},
