@@ -1,5 +1,6 @@
 #include "tuner/OneSegPids.h"
 
+#include "platform/ByteReader.h"
 #include "tuner/TsPackets.h"
 
 #include <algorithm>
@@ -60,14 +61,18 @@ bool OneSegPids::take(const uint8_t* p) {
 void OneSegPids::readPmt() {
     const std::vector<uint8_t>& s = section_;
     if (s.size() < 16 || s[0] != 0x02 || ts::crc32(s.data(), s.size()) != 0) return;
+    kobal::ByteReader r(s.data(), s.size() - 4);
+    r.skip(8);
     std::vector<uint16_t> pids;
-    pids.push_back(static_cast<uint16_t>((s[8] & 0x1F) << 8 | s[9])); // PCR
-    const size_t end = s.size() - 4;
-    size_t at = 12 + ((s[10] & 0x0F) << 8 | s[11]);
-    while (at + 5 <= end && pids.size() <= kMaxStreamPids) {
-        pids.push_back(static_cast<uint16_t>((s[at + 1] & 0x1F) << 8 | s[at + 2]));
-        at += 5 + ((s[at + 3] & 0x0F) << 8 | s[at + 4]);
+    pids.push_back(r.u16be() & 0x1FFF); // PCR
+    r.skip(r.u16be() & 0x0FFF);         // programme descriptors
+    while (r.remaining() >= 5 && pids.size() <= kMaxStreamPids) {
+        r.skip(1); // stream type
+        const uint16_t pid = r.u16be() & 0x1FFF;
+        if (!r.skip(r.u16be() & 0x0FFF)) break; // a cut-off entry lists nothing
+        pids.push_back(pid);
     }
+    if (!r.ok() && pids.size() == 1) return;
     std::sort(pids.begin(), pids.end());
     pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
     if (pids == streamPids_) return;

@@ -280,10 +280,12 @@ std::string ServerBackend::configuredAddress() {
 
 bool ServerBackend::refreshLists(bool force) {
     if (!force && haveLists_ && Clock::now() - listsAt_ < std::chrono::seconds(3)) return true;
+    // A server that is away keeps its last lists: a tune then opens the stream, which waits
+    // for the server with back-off.
     const auto channels = httpGet(server_, "/api/channels?type=GR", kMaxJsonBytes, 5000);
-    if (!channels) return false;
+    if (!channels) return haveLists_;
     const QJsonDocument list = QJsonDocument::fromJson(QByteArray::fromStdString(*channels));
-    if (!list.isArray()) return false;
+    if (!list.isArray()) return haveLists_;
     channels_.clear();
     services_.clear();
     for (const QJsonValue& v : list.array()) {
