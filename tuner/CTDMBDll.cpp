@@ -81,6 +81,7 @@ void keepBackendChoice() {
     if (!folder.empty()) setenv("KOBAL_REPLAY_DIR", folder.c_str(), 1);
     const std::string server = ServerBackend::configuredAddress();
     if (!server.empty()) setenv("KOBAL_TUNER_SERVER", server.c_str(), 1);
+    setenv("KOBAL_DVB_ADAPTER", std::to_string(DvbBackend::configuredAdapter()).c_str(), 1);
 }
 
 } // namespace veltra

@@ -12,7 +12,9 @@
 //
 // The device behind it is a backend chosen when the object is built: registry value "tuner" or
 // the environment variable KOBAL_TUNER (which wins): "sim" (default, a simulated broadcast of
-// the chosen area) or "replay" (a folder of recorded streams, registry value "replay_Dir").
+// the chosen area), "replay" (a folder of recorded streams, registry value "replay_Dir"),
+// "dvb" (a Linux DVB tuner, registry value "dvb_Adapter") or "server" (a tuner server,
+// registry value "tuner_Server" or KOBAL_TUNER_SERVER).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -124,7 +126,7 @@ public:
 
     // --- Information and test hooks (not part of the player's protocol) ---
 
-    // Backend name: "sim" or "replay".
+    // Backend name: "sim", "replay", "dvb", "server" or "none".
     std::string backendName() const;
     // Simulator only: the area aired (0..46), -1 for other backends.
     int area() const;
@@ -146,9 +148,11 @@ private:
 
 namespace veltra {
 
-// Puts the backend choice (KOBAL_TUNER, else the registry value "tuner") and the replay
-// folder (KOBAL_REPLAY_DIR, else "replay_Dir") into the environment, so tuner objects built
-// later keep them even when the process has moved to another install folder (the tools do).
+// Puts the backend choice (KOBAL_TUNER, else the registry value "tuner"), the replay folder
+// (KOBAL_REPLAY_DIR, else "replay_Dir"), the tuner server (KOBAL_TUNER_SERVER, else
+// "tuner_Server") and the DVB adapter (KOBAL_DVB_ADAPTER, else "dvb_Adapter") into the
+// environment, so tuner objects built later keep them even when the process has moved to
+// another install folder (the tools do).
 void keepBackendChoice();
 
 // Process-wide controls of the simulated world (signal conditions and the USB plug), for tests

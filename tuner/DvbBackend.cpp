@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -121,9 +122,12 @@ DvbBackend::~DvbBackend() {
 }
 
 int DvbBackend::configuredAdapter() {
-    const auto v = kobal::Registry::read("dvb_Adapter", 16);
-    if (!v) return 0;
-    const int a = std::atoi(v->c_str());
+    std::string v;
+    if (const char* env = std::getenv("KOBAL_DVB_ADAPTER"))
+        v = env;
+    else
+        v = kobal::Registry::read("dvb_Adapter", 16).value_or("0");
+    const int a = std::atoi(v.c_str());
     return a >= 0 && a <= 15 ? a : 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A real ISDB-T tuner through the Linux DVB API v5 (/dev/dvb/adapterN; N from the registry
-// value dvb_Adapter, default 0), for tuners with mainline drivers (smsusb, earth-pt3, ...).
+// value dvb_Adapter or KOBAL_DVB_ADAPTER, default 0), for tuners with mainline drivers (smsusb,
+// earth-pt3, ...).
 //
 // A tune sets, in one FE_SET_PROPERTY: DTV_CLEAR, DTV_DELIVERY_SYSTEM = SYS_ISDBT (some
 // multi-standard frontends come up in another system), DTV_FREQUENCY = 473 142 857 Hz +
@@ -40,7 +41,7 @@ public:
     bool read(uint8_t* chunk) override;
     SignalReading signal(int slot) override;
 
-    // The registry value dvb_Adapter (0..15), else 0.
+    // KOBAL_DVB_ADAPTER, else the registry value dvb_Adapter (0..15); 0 when neither is.
     static int configuredAdapter();
     static uint32_t frequencyHz(int physicalChannel);
     static constexpr int kLockTimeoutMs = 1500;

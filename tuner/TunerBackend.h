@@ -1,7 +1,7 @@
 #pragma once
 // What CTDMBDll needs from a device. One implementation per kind of tuner: `sim` (the
-// broadcast simulator), `replay` (recorded files), `none` (no device at all); a real DVB
-// frontend fits the same shape.
+// broadcast simulator), `replay` (recorded files), `dvb` (a Linux DVB frontend), `server` (a
+// tuner server over HTTP), `none` (no device at all).
 //
 // Threads: CTDMBDll calls every member with its own lock held, so a backend needs no locking
 // of its own; calls come from the owner, the scan thread and the reader thread in turn.
