@@ -5,11 +5,8 @@
 #include "tuner/ReplayBackend.h"
 #include "tuner/TsPackets.h"
 
-#include <libudev.h>
 #include <linux/dvb/frontend.h>
-#include <poll.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -29,21 +26,11 @@ constexpr size_t kProbeSdtBytes = 256 * 1024;
 struct Hooks {
     std::mutex mutex;
     std::function<std::unique_ptr<DvbDevice>(int)> factory;
-    std::function<void()> onDeviceChange;
 };
 
 Hooks& hooks() {
     static Hooks h;
     return h;
-}
-
-void notifyDeviceChange() {
-    std::function<void()> cb;
-    {
-        std::lock_guard<std::mutex> lock(hooks().mutex);
-        cb = hooks().onDeviceChange;
-    }
-    if (cb) cb();
 }
 
 } // namespace
@@ -63,59 +50,10 @@ std::unique_ptr<DvbDevice> makeDevice(int adapter) {
     return makeLinuxDvbDevice(adapter);
 }
 
-void setDeviceChangeCallback(std::function<void()> callback) {
-    std::lock_guard<std::mutex> lock(hooks().mutex);
-    hooks().onDeviceChange = std::move(callback);
-}
-
 } // namespace dvb
 
-// Watches udev for DVB device nodes coming and going (a tuner plugged in or pulled out).
-class DvbBackend::UdevWatch {
-public:
-    UdevWatch() {
-        udev_ = udev_new();
-        if (!udev_) return;
-        monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
-        if (!monitor_ ||
-            udev_monitor_filter_add_match_subsystem_devtype(monitor_, "dvb", nullptr) < 0 ||
-            udev_monitor_enable_receiving(monitor_) < 0)
-            return;
-        thread_ = std::thread([this] { run(); });
-    }
-    ~UdevWatch() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (monitor_) udev_monitor_unref(monitor_);
-        if (udev_) udev_unref(udev_);
-    }
-
-private:
-    void run() {
-        pollfd p{udev_monitor_get_fd(monitor_), POLLIN, 0};
-        while (!stop_) {
-            if (poll(&p, 1, 250) <= 0) continue;
-            bool changed = false;
-            while (udev_device* d = udev_monitor_receive_device(monitor_)) {
-                const char* action = udev_device_get_action(d);
-                changed = changed || (action && (std::strcmp(action, "add") == 0 ||
-                                                 std::strcmp(action, "remove") == 0));
-                udev_device_unref(d);
-            }
-            if (changed) notifyDeviceChange();
-        }
-    }
-
-    udev* udev_ = nullptr;
-    udev_monitor* monitor_ = nullptr;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
 DvbBackend::DvbBackend(std::unique_ptr<DvbDevice> device)
-    : device_(std::move(device)), readBuffer_(kReadBytes) {
-    watch_ = std::make_unique<UdevWatch>();
-}
+    : device_(std::move(device)), readBuffer_(kReadBytes) {}
 
 DvbBackend::~DvbBackend() {
     close();

@@ -15,8 +15,8 @@
 // each slot and read the one-segment service's name from the SDT (type 0xC0).
 //
 // A device that disappears (dvr read fails, frontend node gone) makes present() false; the
-// player then closes and opens again once it is back. Plug and unplug events come from udev
-// (subsystem "dvb") and reach the device-change callback.
+// player then closes and opens again once it is back (it hears of plugging and unplugging
+// from udev's "dvb" subsystem itself).
 #include "tuner/DvbDevice.h"
 #include "tuner/OneSegPids.h"
 #include "tuner/TunerBackend.h"
@@ -59,8 +59,6 @@ private:
     std::vector<uint8_t> queue_; // whole packets, oldest first, bounded
     size_t queueHead_ = 0;
     std::vector<uint8_t> readBuffer_;
-    class UdevWatch;
-    std::unique_ptr<UdevWatch> watch_;
 };
 
 namespace dvb {
@@ -68,8 +66,6 @@ namespace dvb {
 // `factory` (given the adapter number). Empty function: the kernel's device again.
 void setDeviceFactory(std::function<std::unique_ptr<DvbDevice>(int adapter)> factory);
 std::unique_ptr<DvbDevice> makeDevice(int adapter);
-// Called from the udev watch thread when a DVB device node comes or goes. Empty to remove.
-void setDeviceChangeCallback(std::function<void()> callback);
 } // namespace dvb
 
 } // namespace veltra
