@@ -4,10 +4,16 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 
+#include <unistd.h>
+
 namespace kobal {
 
 std::string updaterProgramPath() {
-    return paths::programFolder() + "/kobal_update";
+    const std::string beside = paths::programFolder() + "/kobal_update";
+    // A build tree keeps each program in its own folder (app/, updater/).
+    const std::string built = paths::programFolder() + "/../updater/kobal_update";
+    return ::access(beside.c_str(), X_OK) != 0 && ::access(built.c_str(), X_OK) == 0 ? built
+                                                                                     : beside;
 }
 
 long LaunchUpdater(const UpdateLaunchRecorder& recorder) {

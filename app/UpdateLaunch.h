@@ -14,7 +14,7 @@ struct UpdateLaunchRecorder {
     std::function<void()> stopRecording;
 };
 
-// kobal_update beside this program.
+// kobal_update beside this program (in a build tree: in the updater folder beside app/).
 std::string updaterProgramPath();
 
 // While recording, asks first ("録画中です。プレーヤーを終了しますか。"); anything but Yes starts

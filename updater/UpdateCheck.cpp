@@ -18,9 +18,13 @@ std::string readInstalledVersion() {
 
 std::string buildPlayerPath() {
     if (!Registry::read("Install_Dir", 520)) return std::string();
-    // Programs live beside each other; the install folder holds only settings.
-    const std::string path = paths::programFolder() + "/kobal_player";
-    return ::access(path.c_str(), X_OK) == 0 ? path : std::string();
+    // Programs live beside each other (a build tree: app/ beside updater/); the install
+    // folder holds only settings.
+    for (const char* relative : {"/kobal_player", "/../app/kobal_player"}) {
+        const std::string path = paths::programFolder() + relative;
+        if (::access(path.c_str(), X_OK) == 0) return path;
+    }
+    return std::string();
 }
 
 bool restartPlayer() {

@@ -27,8 +27,8 @@ struct CheckResult {
 // Installed version from the registry ("" when unreadable).
 std::string readInstalledVersion();
 
-// The player program beside this one; "" when the registry has no Install_Dir (no installed
-// player) or the program is not there.
+// The player program beside this one (or in app/ beside updater/ of a build tree); "" when the
+// registry has no Install_Dir (no installed player) or the program is not there.
 std::string buildPlayerPath();
 
 // Starts the player again (after the check found nothing to install); false when there is
