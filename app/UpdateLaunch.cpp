@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 
+#include <filesystem>
 #include <unistd.h>
 
 namespace kobal {
@@ -11,7 +12,9 @@ namespace kobal {
 std::string updaterProgramPath() {
     const std::string beside = paths::programFolder() + "/kobal_update";
     // A build tree keeps each program in its own folder (app/, updater/).
-    const std::string built = paths::programFolder() + "/../updater/kobal_update";
+    const std::string built =
+        std::filesystem::path(paths::programFolder() + "/../updater/kobal_update")
+            .lexically_normal();
     return ::access(beside.c_str(), X_OK) != 0 && ::access(built.c_str(), X_OK) == 0 ? built
                                                                                      : beside;
 }

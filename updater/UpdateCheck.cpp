@@ -8,6 +8,7 @@
 #include "updater/UpdateTexts.h"
 #include "updater/Versions.h"
 
+#include <filesystem>
 #include <unistd.h>
 
 namespace kobal::update {
@@ -17,11 +18,11 @@ std::string readInstalledVersion() {
 }
 
 std::string buildPlayerPath() {
-    if (!Registry::read("Install_Dir", 520)) return std::string();
     // Programs live beside each other (a build tree: app/ beside updater/); the install
     // folder holds only settings.
     for (const char* relative : {"/kobal_player", "/../app/kobal_player"}) {
-        const std::string path = paths::programFolder() + relative;
+        const std::string path =
+            std::filesystem::path(paths::programFolder() + relative).lexically_normal();
         if (::access(path.c_str(), X_OK) == 0) return path;
     }
     return std::string();

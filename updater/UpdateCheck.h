@@ -27,8 +27,9 @@ struct CheckResult {
 // Installed version from the registry ("" when unreadable).
 std::string readInstalledVersion();
 
-// The player program beside this one (or in app/ beside updater/ of a build tree); "" when the
-// registry has no Install_Dir (no installed player) or the program is not there.
+// The player program beside this one (or in app/ beside updater/ of a build tree); "" when it
+// is not there. Programs are found where the running one is, not in the install folder (which
+// holds only settings), so no registry value is needed.
 std::string buildPlayerPath();
 
 // Starts the player again (after the check found nothing to install); false when there is
