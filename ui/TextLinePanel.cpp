@@ -31,18 +31,45 @@ int TextLineState::left(int textWidth, int panelWidth) {
     return x;
 }
 
-QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size, qreal dpr) {
+QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size, qreal dpr,
+                      TextStrip* strip) {
     QImage image(size * dpr, QImage::Format_RGB32);
     image.setDevicePixelRatio(dpr);
     image.fill(look.background);
     if (state.text.isEmpty() || size.isEmpty()) return image;
     QPainter p(&image);
     p.setFont(look.font);
-    p.setPen(look.text);
-    const int left = state.left(p.fontMetrics().horizontalAdvance(state.text), size.width());
-    const QRect r(left, 0, size.width() - left, size.height());
-    p.setClipRect(QRect(QPoint(), size));
-    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, state.text);
+    const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+    if (!strip) {
+        p.setPen(look.text);
+        const int left = state.left(p.fontMetrics().horizontalAdvance(state.text), size.width());
+        p.drawText(QRect(left, 0, size.width() - left, size.height()), flags, state.text);
+        return image;
+    }
+    if (strip->text != state.text || strip->dpr != dpr || strip->size.height() != size.height() ||
+        strip->background != look.background || strip->colour != look.text ||
+        strip->font != look.font) {
+        strip->text = state.text;
+        strip->dpr = dpr;
+        strip->background = look.background;
+        strip->colour = look.text;
+        strip->font = look.font;
+        strip->size =
+            QSize(std::max(1, p.fontMetrics().horizontalAdvance(state.text)), size.height());
+        strip->image = QImage(strip->size * dpr, QImage::Format_RGB32);
+        strip->image.setDevicePixelRatio(dpr);
+        strip->image.fill(look.background);
+        QPainter sp(&strip->image);
+        sp.setFont(look.font);
+        sp.setPen(look.text);
+        sp.drawText(QRect(QPoint(), strip->size), flags, state.text);
+    }
+    const int left = state.left(strip->size.width(), size.width());
+    // The text rectangle ends at the panel's right edge: a copy of what of the strip fits.
+    const int shown = std::min(strip->size.width(), size.width() - left);
+    if (shown > 0)
+        p.drawImage(QRectF(left, 0, shown, size.height()), strip->image,
+                    QRectF(0, 0, shown * dpr, size.height() * dpr));
     return image;
 }
 
@@ -76,7 +103,7 @@ void TextLinePanel::setColours(QColor background, QColor text) {
 }
 
 QImage TextLinePanel::render(QSize size, qreal dpr) {
-    return renderTextLine(state_, look_, size, dpr);
+    return renderTextLine(state_, look_, size, dpr, &strip_);
 }
 
 void TextLinePanel::onStep() {

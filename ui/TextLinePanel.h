@@ -48,9 +48,22 @@ struct TextLineLook {
     QColor text{255, 255, 255};
 };
 
+// The text drawn once on the line's background, the whole text wide: each 20 ms step then
+// only copies it at the new x instead of laying the text out again.
+struct TextStrip {
+    QString text;
+    QSize size; // logical: text width × line height
+    qreal dpr = 0;
+    QColor background, colour;
+    QFont font;
+    QImage image;
+};
+
 // Draws the line (fill, then the text transparently, vertically centred, clipped). May move
-// state.x to the right edge (see TextLineState::left).
-QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size, qreal dpr);
+// state.x to the right edge (see TextLineState::left). With a strip, the text is drawn into
+// it when it does not match and copied from it.
+QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size, qreal dpr,
+                      TextStrip* strip = nullptr);
 
 class TextLinePanel : public PanelWidget {
 public:
@@ -90,6 +103,7 @@ private:
     int index_;
     TextLineState state_;
     TextLineLook look_;
+    TextStrip strip_;
     QTimer step_;      // 20 ms while a scrolling text is visible
     QTimer countdown_; // single shot: the countdown of a text that does not move
 };

@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPainter>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -18,12 +20,15 @@
 namespace kobal {
 namespace {
 
-// Processes events until `done` holds or `ms` pass.
+// Runs the event loop (sleeping between events) until `done` holds or `ms` pass.
 template <class Fn> bool waitFor(Fn done, int ms = 3000) {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    while (!done() && t.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     return done();
 }
 

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPainter>
 #include <QTimer>
 
@@ -122,10 +123,11 @@ public:
     InfoPanels panels;
 };
 
+// Runs the event loop for `ms`, sleeping between events.
 void runFor(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::WaitForMoreEvents, ms);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 double cpuSeconds() {
