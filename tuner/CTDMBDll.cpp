@@ -112,19 +112,27 @@ int CTDMBDll::Close() {
     return 1;
 }
 
+// A scan's probe holds the lock while a real tuner locks on or reads a channel (seconds):
+// these polls then answer from what was last known instead of waiting for it.
 int CTDMBDll::IsOpen() {
+    if (probing_) return knownOpen_;
     std::lock_guard<std::mutex> lock(mutex_);
     refreshReadings();
-    return open_ && backend_->present() ? 1 : 0;
+    knownOpen_ = open_ && backend_->present();
+    return knownOpen_ ? 1 : 0;
 }
 
 unsigned char CTDMBDll::IsUSB() {
+    if (probing_) return knownUsb_ ? 1 : 0;
     std::lock_guard<std::mutex> lock(mutex_);
-    return backend_->present() ? 1 : 0;
+    knownUsb_ = backend_->present();
+    return knownUsb_ ? 1 : 0;
 }
 
 int CTDMBDll::IsOpenPNP() {
+    if (probing_) return knownPnp_ ? 1 : 0;
     std::lock_guard<std::mutex> lock(mutex_);
+    knownPnp_ = open_;
     return open_ ? 1 : 0;
 }
 
@@ -174,7 +182,12 @@ int CTDMBDll::runScan(const bool probe[kSlotCount], const std::u16string names[k
                 result = 0;
                 break;
             }
+            knownOpen_ = backend_->present();
+            knownUsb_ = knownOpen_.load();
+            knownPnp_ = true;
+            probing_ = true;
             r = backend_->probe(k);
+            probing_ = false;
         }
         ChannelInfo& e = channelInfo[k];
         e.physicalIndex = k;

@@ -15,6 +15,7 @@
 // the chosen area), "replay" (a folder of recorded streams, registry value "replay_Dir"),
 // "dvb" (a Linux DVB tuner, registry value "dvb_Adapter") or "server" (a tuner server,
 // registry value "tuner_Server" or KOBAL_TUNER_SERVER).
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -77,7 +78,9 @@ public:
     // Closes the device and stops the stream. Nonzero: closed (also when it was not open).
     int Close();
     // Nonzero while a device is open and present. Also refreshes signalLevel and
-    // receptionStatus (the player asks this on every signal poll).
+    // receptionStatus (the player asks this on every signal poll). While a scan probes a slot
+    // (a real tuner takes seconds to lock and read), this, IsUSB and IsOpenPNP answer from the
+    // state before the probe at once and leave the readings as they were.
     int IsOpen();
     // One byte: nonzero while a tuner device is plugged in.
     unsigned char IsUSB();
@@ -144,6 +147,10 @@ private:
     bool open_ = false;
     int tunedSlot_ = -1;
     veltra::WindowHandle window_ = nullptr;
+    // Set while a scan probes a slot with the lock held; the device's state as seen just
+    // before, for the owner's polls meanwhile.
+    std::atomic<bool> probing_{false};
+    std::atomic<bool> knownOpen_{false}, knownUsb_{false}, knownPnp_{false};
 };
 
 namespace veltra {

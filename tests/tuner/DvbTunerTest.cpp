@@ -10,6 +10,7 @@
 
 #include <linux/dvb/frontend.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -36,6 +37,7 @@ struct Kernel {
     std::set<uint16_t> filter;
     size_t position = 0;
     bool dvrOpen = false;
+    int statusReads = 0;
 };
 
 class StandInDevice : public veltra::DvbDevice {
@@ -59,6 +61,7 @@ public:
     bool readStatus(uint32_t* status) override {
         std::lock_guard<std::mutex> lock(k_->mutex);
         if (!k_->plugged) return false;
+        ++k_->statusReads;
         *status = k_->recordings.count(k_->frequency) ? FE_HAS_SIGNAL | FE_HAS_LOCK : 0;
         return true;
     }
@@ -213,7 +216,31 @@ TEST_F(DvbTuner, ScanOverRecordedChannelsReadsTheOneSegmentNames) {
     CTDMBDll t;
     ASSERT_TRUE(t.Open(nullptr));
     const int slots[] = {14, 7, 20};
-    t.ScanArbitraryChannel(slots, nullptr, 3);
+    std::atomic<bool> scanned{false};
+    std::thread scan([&] {
+        t.ScanArbitraryChannel(slots, nullptr, 3);
+        scanned = true;
+    });
+    // While the last slot waits for a lock that never comes, the signal poll answers at once.
+    const uint32_t last = veltra::DvbBackend::frequencyHz(20 + 13);
+    for (int i = 0; i < 1000; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(kernel->mutex);
+            if (kernel->frequency == last) break;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_NE(t.IsOpen(), 0);
+    EXPECT_NE(t.IsUSB(), 0);
+    auto statusReads = [&] {
+        std::lock_guard<std::mutex> lock(kernel->mutex);
+        return kernel->statusReads;
+    };
+    const int readsAfterPoll = statusReads();
+    std::this_thread::sleep_for(200ms); // the probe goes on asking for its lock meanwhile
+    EXPECT_GT(statusReads(), readsAfterPoll);
+    EXPECT_FALSE(scanned);
+    scan.join();
     EXPECT_EQ(t.channelInfo[14].found, 1);
     EXPECT_EQ(std::u16string(t.channelInfo[14].name), kobal::utf8ToUtf16("ＮＨＫ総合"));
     EXPECT_EQ(t.slotPair[14].serviceId, 0xE080 + 14);
