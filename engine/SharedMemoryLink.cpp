@@ -63,6 +63,11 @@ public:
     }
     bool held() const { return held_; }
     int error() const { return error_; }
+    // The last party takes the lock's name with it; a waiter that then wins the old file sees
+    // that it is gone and locks the new one.
+    void removeName() {
+        if (held_) NamedMutex::unlink(SharedMemoryLink::kSetupLockName);
+    }
 
 private:
     std::unique_ptr<NamedMutex> mutex_;
@@ -343,6 +348,7 @@ void SharedMemoryLink::destroy() {
     if (last) {
         unlinkAll(0, 0);
         for (const std::string& n : eventNames_) NamedEvent::unlink(n);
+        setup.removeName();
     }
     eventNames_.clear();
     slot_ = -1;

@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <semaphore.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -392,6 +395,116 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
         self.cv.wait_until(lock, until, [&] { return self.woken; });
         poll = std::min(poll * 2, kMaxPoll);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reclaiming what dead processes left
+
+namespace {
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return names;
+    while (dirent* e = readdir(d)) {
+        if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+    }
+    closedir(d);
+    return names;
+}
+
+// Inodes under /dev/shm that some process has mapped (semaphores and areas alike) or open (an
+// area between shm_open and mmap). By inode, not by name: a semaphore is mapped under the
+// temporary name it was made with before it was linked to its own.
+std::set<ino_t> sharedMemoryInUse() {
+    std::set<ino_t> used;
+    const char* const shm = "/dev/shm/";
+    for (const std::string& pid : folderEntries("/proc")) {
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        // Open files first: one that is closed by the time we look was mapped before.
+        const std::string fds = "/proc/" + pid + "/fd/";
+        for (const std::string& fd : folderEntries(fds)) {
+            char target[PATH_MAX];
+            const ssize_t n = readlink((fds + fd).c_str(), target, sizeof target - 1);
+            if (n <= 0) continue;
+            target[n] = 0;
+            struct stat st;
+            if (std::strncmp(target, shm, std::strlen(shm)) == 0 &&
+                stat((fds + fd).c_str(), &st) == 0)
+                used.insert(st.st_ino);
+        }
+        if (FILE* f = std::fopen(("/proc/" + pid + "/maps").c_str(), "r")) {
+            char line[4096];
+            while (std::fgets(line, sizeof line, f)) {
+                unsigned long inode = 0;
+                if (std::strstr(line, " /dev/shm/") &&
+                    std::sscanf(line, "%*s %*s %*s %*s %lu", &inode) == 1)
+                    used.insert(static_cast<ino_t>(inode));
+            }
+            std::fclose(f);
+        }
+    }
+    return used;
+}
+
+// Removes the file when nobody holds an flock on it. Holders of our lock files check after
+// locking that the file they hold still is the one at the path, so removing a free one is safe.
+bool removeIfUnlocked(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool removed = false;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) removed = ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+uint64_t fnv64(const std::string& s) {
+    uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : s) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+} // namespace
+
+size_t reclaimAbandonedObjects() {
+    const std::string mine = "kobal-" + std::to_string(getuid()) + "-";
+    const std::string semMine = "sem." + mine;
+    // The names first, then who uses them: an object made while we look is not among them.
+    std::vector<std::pair<std::string, ino_t>> candidates;
+    for (const std::string& name : folderEntries("/dev/shm")) {
+        struct stat st;
+        const bool ours = name.compare(0, mine.size(), mine) == 0 ||
+                          name.compare(0, semMine.size(), semMine) == 0;
+        if (ours && stat(("/dev/shm/" + name).c_str(), &st) == 0)
+            candidates.emplace_back(name, st.st_ino);
+    }
+    const std::set<ino_t> used = sharedMemoryInUse();
+    size_t removed = 0;
+    std::set<uint64_t> liveAreas; // link areas still in use, by the hash presence files carry
+    for (const auto& [name, inode] : candidates) {
+        if (used.count(inode)) {
+            liveAreas.insert(fnv64("/" + name));
+            continue;
+        }
+        if (::unlink(("/dev/shm/" + name).c_str()) == 0) ++removed;
+    }
+    const std::string runtime = paths::runtimeFolder();
+    for (const std::string& name : folderEntries(runtime)) {
+        const std::string path = runtime + "/" + name;
+        if (name.compare(0, mine.size(), mine) == 0 && name.size() > 5 &&
+            name.compare(name.size() - 5, 5, ".lock") == 0) {
+            removed += removeIfUnlocked(path);
+        } else if (name.compare(0, 5, "link-") == 0 && name.size() > 21) {
+            // "link-<hash of the area's name>.server.<id>": a party's presence. It still tells
+            // the other party of a living area that this one died, so it stays with its area.
+            const uint64_t area = std::strtoull(name.substr(5, 16).c_str(), nullptr, 16);
+            if (!liveAreas.count(area)) removed += removeIfUnlocked(path);
+        }
+    }
+    return removed;
 }
 
 } // namespace kobal

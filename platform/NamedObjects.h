@@ -150,4 +150,13 @@ public:
     static int waitAny(const std::vector<Waitable*>& handles, int timeoutMs);
 };
 
+// Removes the named objects of this user that no living process holds: semaphores and
+// shared-memory areas nobody has mapped or open (on Windows they would have vanished with their
+// last handle), lock files nobody has locked, and link presence files of areas that are gone.
+// What a killed process left behind would otherwise collect for ever, since every install
+// folder (every test and tool run) has names of its own. Objects of living processes, whatever
+// their version, are never touched. Programs call it once at start; returns how many names
+// went.
+size_t reclaimAbandonedObjects();
+
 } // namespace kobal

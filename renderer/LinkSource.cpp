@@ -244,6 +244,9 @@ void LinkSource::shutdown() {
         host_->copyData(kCopyDataStopped, long(getpid()), {});
     if (link_) link_->destroy();
     link_.reset();
+    // The events are ours (the player only opens them, at each start): their names go with us.
+    if (frameEvent_) NamedEvent::unlink(frameEvent_->name());
+    if (stopEvent_) NamedEvent::unlink(stopEvent_->name());
     frameEvent_.reset();
     stopEvent_.reset();
 }

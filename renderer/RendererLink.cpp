@@ -28,6 +28,11 @@ public:
         if (ok_) lock_->unlock();
     }
     bool ok() const { return ok_; }
+    // The last party takes the lock's name with it; a waiter that then wins the old file sees
+    // that it is gone and locks the new one.
+    void removeName() {
+        if (ok_) NamedMutex::unlink(RendererLink::setupLockName());
+    }
 
 private:
     std::unique_ptr<NamedMutex> lock_;
@@ -129,6 +134,9 @@ void RendererLink::destroy() {
             // The last party removes the names so the next session starts clean.
             SharedMemory::unlink("FILEMAP_" + name_);
             NamedMutex::unlink("MUTEX_" + name_);
+            if (ownEvent_) NamedEvent::unlink(ownEvent_->name());
+            if (peerEvent_) NamedEvent::unlink(peerEvent_->name());
+            setup.removeName();
         }
     }
     if (ownEvent_ || peerEvent_) {

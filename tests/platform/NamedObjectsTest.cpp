@@ -293,6 +293,37 @@ TEST(NamedMutex, HolderKilledWhileHoldingNeverBlocksTheNextLock) {
     m->unlock();
 }
 
+// What a killed process held (an event, a semaphore, an area, a held lock) is reclaimed at the
+// next start; what a living process holds, and this process's own objects, stay.
+TEST(Reclaim, ObjectsOfKilledProcessesGoThoseOfLivingOnesStay) {
+    auto objects = [](const std::string& tag) {
+        static std::unique_ptr<NamedEvent> e;
+        static std::unique_ptr<NamedSemaphore> s;
+        static std::unique_ptr<SharedMemory> m;
+        static std::unique_ptr<NamedMutex> x;
+        e = NamedEvent::openOrCreate("ev-" + tag);
+        s = NamedSemaphore::openOrCreate("sem-" + tag);
+        m = SharedMemory::create("map-" + tag, 4096);
+        x = NamedMutex::openOrCreate("mx-" + tag);
+        return e && s && m && x && x->lock(1000);
+    };
+    const pid_t dead = forkReady([&] { return objects("dead"); });
+    const pid_t alive = forkReady([&] { return objects("alive"); });
+    ASSERT_GT(dead, 0);
+    ASSERT_GT(alive, 0);
+    auto own = NamedEvent::openOrCreate("ev-own");
+    killChild(dead);
+    EXPECT_GE(reclaimAbandonedObjects(), 4u);
+    EXPECT_EQ(NamedEvent::open("ev-dead"), nullptr);
+    EXPECT_FALSE(SharedMemory::exists("map-dead"));
+    EXPECT_EQ(NamedMutex::open("mx-dead"), nullptr);
+    EXPECT_NE(NamedEvent::open("ev-alive"), nullptr);
+    EXPECT_TRUE(SharedMemory::exists("map-alive"));
+    EXPECT_NE(NamedMutex::open("mx-alive"), nullptr);
+    EXPECT_NE(NamedEvent::open("ev-own"), nullptr);
+    killChild(alive);
+}
+
 TEST(NamedMutex, UnlinkWhileSomeoneWaitsLeavesOneHolder) {
     auto a = NamedMutex::openOrCreate("mx-unlink");
     auto b = NamedMutex::openOrCreate("mx-unlink");

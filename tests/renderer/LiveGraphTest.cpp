@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QWidget>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace kobal;
@@ -117,6 +118,22 @@ TEST_F(LiveGraphTest, EachChannelShowsItsOwnTestCard) {
               60);
     // The first graph said it stopped when it went.
     EXPECT_GE(host.count(kCopyDataStopped), 1);
+
+    // Once both ends are gone, no named object of theirs is left: not in /dev/shm, not as a
+    // lock file (they would collect over days, one set per install folder).
+    graph.reset();
+    test::pumpFor(200);
+    session.reset();
+    const std::string prefix = "kobal-" + paths::objectScope() + "-";
+    std::vector<std::string> left;
+    std::error_code ec;
+    for (const std::string& folder : {std::string("/dev/shm"), paths::runtimeFolder()})
+        for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+            const std::string name = e.path().filename().string();
+            if (name.rfind(prefix, 0) == 0 || name.rfind("sem." + prefix, 0) == 0)
+                left.push_back(name);
+        }
+    EXPECT_TRUE(left.empty()) << left.size() << " left, first " << left.front();
 }
 
 TEST_F(LiveGraphTest, DualMonoReportsItsModeAndSwitchesTheTone) {
