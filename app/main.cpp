@@ -5,6 +5,7 @@
 #include "app/CPlayerApp.h"
 #include "app/PlayerStats.h"
 #include "app/SkinArt.h"
+#include "platform/NamedObjects.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false); // the close sequence ends the loop
     const QStringList args = QApplication::arguments().mid(1);
     if (args.size() == 2 && args[0] == "--write-icons") return writeIcons(args[1]);
+    // Named objects that killed players, renderers and tools of this user left behind.
+    kobal::reclaimAbandonedObjects();
     if (!args.isEmpty() && args[0] == "--stats") return kobal::runPlayerStats(args.mid(1));
     return kobal::CPlayerApp::run(args);
 }
