@@ -2,7 +2,6 @@
 
 #include "app/PlayerCommands.h"
 #include "app/PlayerHosts.h"
-#include "app/SkinArt.h"
 #include "app/SourceWorker.h"
 #include "app/SystemEvents.h"
 #include "app/Volume.h"
@@ -14,13 +13,14 @@
 #include "platform/Dialogs.h"
 #include "renderer/MediaGraph.h"
 #include "tuner/CTDMBDll.h"
+#include "ui/AnimatedPicture.h"
 #include "ui/InfoPanels.h"
+#include "ui/SkinPictures.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLabel>
 #include <QPainter>
 #include <QTimer>
 #include <cstdio>
@@ -63,12 +63,10 @@ void pumpUntil(const std::function<bool()>& done, int ms) {
 } // namespace
 
 CPlayerDlg::CPlayerDlg(const StartupArgs& args)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), args_(args),
-      sessionWindow_(std::make_unique<PlayerSessionWindow>(this)),
-      rendererHost_(std::make_unique<PlayerRendererHost>(this)),
-      panels_(std::make_unique<InfoPanels>(this)) {
+    : CQXBaseDialog(103), args_(args), sessionWindow_(std::make_unique<PlayerSessionWindow>(this)),
+      rendererHost_(std::make_unique<PlayerRendererHost>(this)) {
     setWindowTitle(kPlayerTitle);
-    setWindowIcon(QIcon(skin::picture(114)));
+    setWindowIcon(QIcon(skinPixmap(pic::kPlayerIcon)));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     importIepg = [](const std::string& path) {
@@ -138,19 +136,9 @@ bool CPlayerDlg::initialise() {
 void CPlayerDlg::takeOutputs() {
     if (!session_) return;
     EngineOutputs out = session_->outputs().take();
-    if (!out.statusLines.empty()) setStatus(QString::fromStdU16String(out.statusLines.back()));
-    if (!out.tickers.empty()) setTicker(QString::fromStdU16String(out.tickers.back()));
-    for (const CaptionBlock& block : out.captions) panels_->addCaption(block);
-    if (!out.captions.empty()) {
-        const CaptionBlock& block = out.captions.back();
-        QStringList lines;
-        const int count = std::clamp(block.lineCount(), 0, kCaptionLines);
-        for (int i = 0; i < count; ++i) {
-            const std::u16string_view t = block.lines[size_t(i)].textView();
-            lines << QString::fromUtf16(t.data(), qsizetype(t.size()));
-        }
-        setCaption(lines.join('\n'));
-    }
+    // Status lines, ticker and captions go to the information panels.
+    if (!out.statusLines.empty()) status_ = QString::fromStdU16String(out.statusLines.back());
+    panels_->apply(out);
     if (out.streamEstablished) streamEstablished_ = true;
     for (const EngineMessage& m : out.messages) messageBox(m.text, m.title, m.flags);
 }
@@ -369,7 +357,6 @@ void CPlayerDlg::openFinished(std::shared_ptr<render::MediaGraph> g, long hr,
     s_.opening = false;
     openInProgress_ = false;
     updateCursor();
-    setCaption(QString());
     panels_->clearCaptions();
     if (!pendingLink_.empty()) startTimerId(timers::kPrepareOpen, 100);
 }

@@ -12,8 +12,10 @@
 #include "app/PlayerTimers.h"
 #include "channels/ChannelScan.h"
 
+#include "skin/QXBaseDialog.h"
+
+#include <QImage>
 #include <QPointer>
-#include <QWidget>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -21,23 +23,23 @@
 #include <mutex>
 #include <thread>
 
-class QLabel;
 class QTimer;
 class QAbstractButton;
 
 namespace kobal {
 
 class TunerSession;
-class InfoPanels;
 class SourceWorker;
 class SystemEvents;
 class PlayerSessionWindow;
 class PlayerRendererHost;
+class InfoPanels;
+class CAnimatedPicture;
 namespace render {
 class MediaGraph;
 }
 
-class CPlayerDlg : public QWidget {
+class CPlayerDlg : public CQXBaseDialog {
     Q_OBJECT
 public:
     explicit CPlayerDlg(const StartupArgs& args = {});
@@ -94,9 +96,6 @@ public:
     const State& state() const { return s_; }
     const ConfigStore& config() const { return config_; }
     QString statusText() const { return status_; }
-    QString tickerText() const { return ticker_; }
-    QString captionText() const { return caption_; }
-    QString messageText() const { return message_; }
     bool openInProgress() const { return openInProgress_.load(); }
     std::shared_ptr<render::MediaGraph> graph() const;
     TunerSession* session() const { return session_.get(); }
@@ -114,7 +113,7 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void closeEvent(QCloseEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
+    void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent*) override;
@@ -176,11 +175,9 @@ private:
     void setTopMost(bool on);
     int videoHeight() const;
 
-    // On-screen text: the information panels show it; the texts are kept for the window.
+    // The status line and on-screen messages (the information panel's message line).
     void setStatus(const QString& text);
     void showMessage(const QString& text, int tickerMs);
-    void setTicker(const QString& text);
-    void setCaption(const QString& text);
     void updateCursor();
     void showPicture(int id); // 501, 502, 0 hides
 
@@ -214,12 +211,13 @@ private:
     QRect videoRect_; // theater picture; empty: still to be computed
     bool closeDone_ = false;
 
-    QString status_, ticker_, caption_, message_;
+    QString status_;
+    QImage frame_; // the normal view's background
     std::unique_ptr<InfoPanels> panels_;
-    QLabel* picture_ = nullptr; // GIF 501 / 502
+    CAnimatedPicture* picture_ = nullptr; // GIF 501 / 502
+    int pictureId_ = 0;
     class CBitmapSlider* volume_ = nullptr;
     std::map<int, QAbstractButton*> buttons_;
-    QPoint dragOffset_;
 };
 
 } // namespace kobal

@@ -1,6 +1,6 @@
 #include "app/CSplashDlg.h"
 
-#include "app/SkinArt.h"
+#include "ui/SkinPictures.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -23,7 +23,7 @@ QPixmap CSplashDlg::render(qreal dpr) const {
     QPixmap pm(QSize(350, 250) * dpr);
     pm.setDevicePixelRatio(dpr);
     QPainter p(&pm);
-    p.drawPixmap(0, 0, skin::picture(350));
+    p.drawImage(QPointF(0, 0), skinImage(pic::kSplash, dpr > 1 ? 2 : 1));
     QFont f("Arib_Gothic");
     f.setPointSize(11);
     p.setFont(f);

@@ -2,11 +2,11 @@
 #include "app/CPlayerDlg.h"
 
 #include "app/PlayerCommands.h"
-#include "app/SkinArt.h"
 #include "app/Volume.h"
 #include "app/WindowGeometry.h"
 #include "engine/TunerSession.h"
 #include "renderer/MediaGraph.h"
+#include "ui/AnimatedPicture.h"
 #include "ui/BitmapSlider.h"
 #include "ui/HoverButton.h"
 #include "ui/InfoPanels.h"
@@ -18,7 +18,6 @@
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -30,54 +29,6 @@
 
 namespace kobal {
 namespace {
-
-// Until the skin's hover buttons are in: a round glossy button with a glyph, drawn at any
-// device pixel ratio.
-class PanelButton : public QAbstractButton {
-public:
-    PanelButton(QString glyph, QString tip, QWidget* parent) : QAbstractButton(parent) {
-        setText(glyph);
-        setToolTip(tip);
-        setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::NoFocus);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
-        QLinearGradient g(r.topLeft(), r.bottomLeft());
-        const bool down = isDown(), hover = underMouse() && isEnabled();
-        g.setColorAt(0, down ? QColor(0x22, 0x24, 0x28) : QColor(0x5c, 0x62, 0x6c));
-        g.setColorAt(1, down ? QColor(0x3a, 0x3e, 0x46) : QColor(0x24, 0x27, 0x2c));
-        p.setPen(QPen(hover ? QColor(0x7f, 0xc8, 0xe0) : QColor(0x14, 0x15, 0x18), 1.2));
-        p.setBrush(g);
-        p.drawEllipse(r);
-        QFont f("Arib_Gothic");
-        f.setPixelSize(std::max(9, height() * 2 / 5));
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(isEnabled() ? QColor(0xe8, 0xec, 0xf0) : QColor(0x70, 0x74, 0x7a));
-        p.drawText(rect(), Qt::AlignCenter, text());
-    }
-    void enterEvent(QEnterEvent*) override { update(); }
-    void leaveEvent(QEvent*) override { update(); }
-};
-
-// Stand-in glyphs while a button's skin picture is missing.
-QString glyphFor(const char* caption) {
-    static const std::pair<const char*, const char16_t*> kGlyphs[] = {
-        {"small", u"_"},  {"ful", u"全"},    {"clo", u"×"},   {"clist", u"≡"},     {"mute", u"♪"},
-        {"sound", u"×"},  {"on", u"入"},     {"off", u"切"},  {"plus", u"+"},      {"minus", u"−"},
-        {"before", u"<"}, {"after", u">"},   {"view", u"透"}, {"stop", u"■"},      {"start", u"▶"},
-        {"pause", u"Ⅱ"},  {"view2", u"▣"},   {"rec", u"●"},   {"recording", u"◉"}, {"Open", u"開"},
-        {"plist", u"☰"},  {"option", u"予"},
-    };
-    for (const auto& [name, glyph] : kGlyphs)
-        if (std::strcmp(name, caption) == 0) return QString::fromUtf16(glyph);
-    return {};
-}
 
 SkinView skinView(bool transparent, bool fullScreen) {
     return fullScreen ? SkinView::Theater : transparent ? SkinView::Transparent : SkinView::Normal;
@@ -114,36 +65,23 @@ QString withoutMnemonic(const char16_t* text) {
 
 void CPlayerDlg::buildControls() {
     for (const SkinButton& b : mainWindowButtons()) {
-        QAbstractButton* button;
-        auto* hover = new CHoverButton(this);
-        if (hover->LoadBitmap(QString::fromLatin1(b.picture))) {
-            hover->SetToolTipText(QString::fromUtf8(b.tip), *b.tip != 0);
-            button = hover;
-        } else {
-            delete hover;
-            button = new PanelButton(glyphFor(b.caption), QString::fromUtf8(b.tip), this);
-            button->resize(b.size, b.size);
-        }
+        auto* button = new CHoverButton(this);
+        button->LoadBitmap(QString::fromLatin1(b.picture));
+        button->SetToolTipText(QString::fromUtf8(b.tip), *b.tip != 0);
+        button->setFocusPolicy(Qt::NoFocus);
         button->setEnabled(handledHere(b.id));
         connect(button, &QAbstractButton::clicked, this, [this, id = b.id] { onCommand(id); });
         buttons_[b.id] = button;
     }
     volume_ = new CBitmapSlider(this);
     volume_->setControlId(1060);
-    if (volume_->setTrack(volumeSliderRect(size()).width(), pic::kVolumeChannel,
-                          pic::kVolumeFilled) &&
-        volume_->setThumb(pic::kVolumeThumb)) {
-        volume_->setRange(0, volume::kMax);
-        connect(volume_, &CBitmapSlider::changed, this, [this](int p) {
-            if (!s_.muted) setVolumePosition(p);
-        });
-    } else {
-        delete volume_; // drawn by the window until the skin has the slider's pictures
-        volume_ = nullptr;
-    }
-    picture_ = new QLabel(this);
-    picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    picture_->hide();
+    volume_->setTrack(volumeSliderRect(size()).width(), pic::kVolumeChannel, pic::kVolumeFilled);
+    volume_->setThumb(pic::kVolumeThumb);
+    volume_->setRange(0, volume::kMax);
+    connect(volume_, &CBitmapSlider::changed, this, [this](int p) {
+        if (!s_.muted) setVolumePosition(p);
+    });
+    panels_ = std::make_unique<InfoPanels>(this);
 }
 
 QWidget* CPlayerDlg::button(int id) const {
@@ -167,23 +105,27 @@ void CPlayerDlg::refreshButtons() {
     }
     for (int id : {cmd::kChannelUp, cmd::kChannelDown, cmd::kTheaterButton})
         buttons_[id]->setEnabled(s_.powerOn);
-    if (volume_) {
-        volume_->setVisible(view == SkinView::Normal);
-        volume_->setPosition(s_.volumePosition);
-    }
+    volume_->setVisible(view == SkinView::Normal);
+    volume_->setPosition(s_.volumePosition);
 }
 
+// The animated pictures 501 (starting) and 502 (low signal), centred on the picture area.
 void CPlayerDlg::showPicture(int id) {
-    if (!picture_) return;
-    if (id == 0) {
-        picture_->hide();
-        return;
+    if (id == pictureId_) return;
+    if (picture_) {
+        picture_->UnLoad();
+        picture_->deleteLater();
+        picture_ = nullptr;
     }
-    picture_->setPixmap(skin::picture(id, devicePixelRatioF()));
-    picture_->setProperty("pictureId", id);
+    pictureId_ = id;
+    if (id == 0) return;
+    picture_ = new CAnimatedPicture(this);
+    picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    picture_->LoadFromResource(QString("%1.gif").arg(id));
     picture_->setGeometry(geometry::startupPicture(s_.transparent, size()));
     picture_->show();
     picture_->raise();
+    picture_->Draw();
 }
 
 QRect CPlayerDlg::pictureRect() const {
@@ -216,13 +158,12 @@ void CPlayerDlg::layoutChildren() {
         const QRect r = placeSkinButton(b, view, client);
         if (!r.isEmpty()) buttons_[b.id]->move(r.topLeft());
     }
-    if (volume_) volume_->move(volumeSliderRect(client).topLeft());
+    volume_->move(volumeSliderRect(client).topLeft());
     if (s_.fullScreen && videoRect_.isEmpty())
         videoRect_ = geometry::theaterPicture(client, s_.captionsOn);
     placeVideo();
-    panels_->place(view, client); // above the video
-    if (picture_ && picture_->isVisible())
-        picture_->setGeometry(geometry::startupPicture(s_.transparent, client));
+    if (picture_) picture_->setGeometry(geometry::startupPicture(s_.transparent, client));
+    if (panels_) panels_->place(view, client);
     refreshButtons();
     update();
 }
@@ -361,23 +302,16 @@ void CPlayerDlg::paintEvent(QPaintEvent*) {
         p.setPen(QColor(0x33, 0x36, 0x3c));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     } else {
-        skin::paintFrame(p, client);
+        // The frame is drawn again only when the size or the pixel ratio changed.
+        const int scale = devicePixelRatioF() > 1 ? 2 : 1;
+        if (frame_.size() != client * scale) frame_ = renderMainFrame(client, scale);
+        p.drawImage(0, 0, frame_);
     }
     if (!graph()) p.fillRect(pic, Qt::black);
 
-    // Captions, the status line and the ticker are the information panels' own.
-    if (!s_.fullScreen && !s_.transparent) {
-        // The volume bar beside the control panel's buttons.
-        if (!volume_) {
-            const QRect vol = volumeSliderRect(client).adjusted(0, 3, 0, -3);
-            p.fillRect(vol, QColor(0x18, 0x19, 0x1c));
-            const int filled = vol.width() * (s_.muted ? 0 : s_.volumePosition) / volume::kMax;
-            p.fillRect(QRect(vol.topLeft(), QSize(filled, vol.height())), QColor(0x7c, 0xc8, 0xe0));
-        }
-        if (s_.levelDisplay)
-            p.drawPixmap(geometry::levelIcon(client).topLeft(),
-                         skin::levelIcon(s_.signalLevel, devicePixelRatioF()));
-    }
+    if (!s_.fullScreen && !s_.transparent && s_.levelDisplay)
+        p.drawPixmap(geometry::levelIcon(client).topLeft(),
+                     skinPixmap(pic::level(std::clamp(s_.signalLevel, 0, 5))));
 }
 
 // --- on-screen text --------------------------------------------------------------------------
@@ -387,33 +321,16 @@ void CPlayerDlg::setStatus(const QString& text) {
     panels_->setStatusLine(text);
 }
 
-// An on-screen message replaces the status line until cleared (tickerMs -1: no time-out;
-// otherwise it stays for a few ticker periods).
+// An on-screen message in the message line: tickerMs -1 stays until replaced, otherwise the
+// panel counts the period down in its 20 ms steps; "x-dmb" texts name the channel.
 void CPlayerDlg::showMessage(const QString& text, int tickerMs) {
     QString shown = text;
     if (shown.startsWith("x-dmb")) shown = QStringLiteral("チャンネル : ") + shown.mid(8).toUpper();
-    message_ = shown;
     if (shown.isEmpty()) {
         panels_->clearMessage();
         return;
     }
-    // The message line counts the period in its 20 ms steps; the text is kept as long.
     panels_->showMessage(shown, tickerMs > 0 ? tickerMs : InfoPanels::kLasting);
-    if (tickerMs > 0) {
-        const QString kept = shown;
-        QTimer::singleShot(tickerMs * TextLinePanel::kStepMs, this, [this, kept] {
-            if (message_ == kept) message_.clear();
-        });
-    }
-}
-
-void CPlayerDlg::setTicker(const QString& text) {
-    ticker_ = text;
-    panels_->setTicker(text);
-}
-
-void CPlayerDlg::setCaption(const QString& text) {
-    caption_ = text;
 }
 
 void CPlayerDlg::updateCursor() {
@@ -444,14 +361,8 @@ bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void CPlayerDlg::mousePressEvent(QMouseEvent* e) {
-    // A press on the body moves the window (not in theater view).
-    if (e->button() == Qt::LeftButton && !s_.fullScreen) {
-        if (QWindow* w = windowHandle()) w->startSystemMove();
-        e->accept();
-        return;
-    }
-    QWidget::mousePressEvent(e);
+void CPlayerDlg::OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point) {
+    if (!s_.fullScreen) CQXBaseDialog::OnLButtonDown(flags, point); // theater does not move
 }
 
 void CPlayerDlg::contextMenuEvent(QContextMenuEvent* e) {

@@ -4,8 +4,8 @@
 //   kobal_player --stats ...         measures the player (see PlayerStats.h)
 #include "app/CPlayerApp.h"
 #include "app/PlayerStats.h"
-#include "app/SkinArt.h"
 #include "platform/NamedObjects.h"
+#include "ui/SkinPictures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,8 +16,8 @@ int writeIcons(const QString& folder) {
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QString dir = QString("%1/%2x%2/apps").arg(folder).arg(size);
         if (!QDir().mkpath(dir)) return 1;
-        const QPixmap icon = kobal::skin::picture(114, size / 64.0 < 1 ? 1.0 : size / 64.0)
-                                 .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QImage icon = kobal::skinImage(kobal::pic::kPlayerIcon, 2)
+                                .scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         if (!icon.save(dir + "/kobal_player.png")) return 1;
     }
     return 0;
