@@ -4,11 +4,13 @@
 #include "app/PlayerCommands.h"
 #include "app/WindowGeometry.h"
 #include "broadcast/AreaPresetTable.h"
+#include "engine/TunerSession.h"
 #include "platform/Profile.h"
 #include "renderer/AudioOutput.h"
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
 #include "tests/support/TestSupport.h"
+#include "tuner/CTDMBDll.h"
 #include "tuner/StationCard.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -169,4 +172,48 @@ TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
     EXPECT_EQ(Profile::getString(config, "SETUP", "MUTE", "", 10), "1");
     EXPECT_EQ(Profile::getString(config, "SETUP", "VOLUME_POS", "", 10), "450");
     EXPECT_EQ(Profile::getString(config, "SETUP", "LIST_NUM", "", 10), "0");
+}
+
+// Reception lost while watching, and the tuner pulled out and put back: the window keeps
+// running, says so, and comes back by itself.
+TEST(PlayerWindow, LowSignalAndUnplugWhileWatching) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    ensureApp();
+    ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
+    CPlayerDlg dlg;
+    ASSERT_TRUE(dlg.initialise());
+    const int slot = lowestSlot(kArea);
+    ASSERT_TRUE(pumpUntil(
+        [&] { return near(videoArea(dlg), veltra::stationCardColour(kArea, slot)); }, 20000));
+
+    // No reception: within the 5 s check the low-signal picture and its message show.
+    veltra::sim::setStationSignal(slot, -100, 255);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.state().lowSignalShown; }, 10000));
+    EXPECT_EQ(dlg.statusText(), QStringLiteral("受信レベルが低いため、表示できません。"));
+    EXPECT_EQ(dlg.state().signalLevel, 0);
+    if (const char* dir = std::getenv("KOBAL_PLAYER_SHOTS"))
+        dlg.grab().save(QString::fromUtf8(dir) + "/low-signal.png");
+    veltra::sim::resetSignals();
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            return !dlg.state().lowSignalShown &&
+                   near(videoArea(dlg), veltra::stationCardColour(kArea, slot));
+        },
+        15000));
+
+    // Unplugged: the stream stops and the window says so; replugged: scanned and tuned again.
+    veltra::sim::unplug();
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.state().powerOn; }, 5000));
+    EXPECT_FALSE(dlg.session()->tunerPresent());
+    veltra::sim::replug();
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            auto g = dlg.graph();
+            return dlg.state().powerOn && g && g->presenter() &&
+                   near(videoArea(dlg), veltra::stationCardColour(kArea, slot));
+        },
+        20000));
+    dlg.requestClose();
+    pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000);
 }
