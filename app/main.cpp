@@ -1,9 +1,7 @@
 // kobal_player: one-segment television on the desktop.
 //   kobal_player [+x | +tray | IEPG-FILE]
 //   kobal_player --write-icons DIR   writes the icon in the desktop's sizes below DIR
-//   kobal_player --stats ...         measures the player (see PlayerStats.h)
 #include "app/CPlayerApp.h"
-#include "app/PlayerStats.h"
 #include "platform/NamedObjects.h"
 #include "ui/SkinPictures.h"
 
@@ -34,6 +32,5 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "--write-icons") return writeIcons(args[1]);
     // Named objects that killed players, renderers and tools of this user left behind.
     kobal::reclaimAbandonedObjects();
-    if (!args.isEmpty() && args[0] == "--stats") return kobal::runPlayerStats(args.mid(1));
     return kobal::CPlayerApp::run(args);
 }

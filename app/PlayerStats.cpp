@@ -1,7 +1,0 @@
-#include "app/PlayerStats.h"
-
-namespace kobal {
-int runPlayerStats(const QStringList&) {
-    return 2;
-}
-} // namespace kobal

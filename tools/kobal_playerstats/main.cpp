@@ -1,0 +1,198 @@
+// kobal_playerstats: the player's main window as a person uses it, measured.
+//
+//   kobal_playerstats [--changes N] [--seconds S] [--area A]
+//
+// Runs in a temporary install folder of its own (area A chosen, first start): start-up scan
+// and first picture, N channel changes (button press to the first picture of the new
+// channel: min / median / max), then S seconds each in the normal and the theater view with
+// the CPU of the whole process and the resident memory. Use the replay tuner
+// (KOBAL_TUNER=replay, KOBAL_REPLAY_DIR=folder of <channel>.ts) so the simulator's encoders do
+// not count, and run under an X server of the screen size to measure (xvfb-run -s "-screen 0
+// 1920x1080x24"). The updater's verdict wait of a real start (3000 ms) comes before all this.
+#include "app/CPlayerDlg.h"
+#include "app/PlayerCommands.h"
+#include "renderer/MediaGraph.h"
+#include "renderer/Presenter.h"
+#include "tools/PrivateInstallFolder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace kobal;
+
+namespace {
+
+double cpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+long rssKb() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    long pages = 0, rss = 0;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
+        std::fclose(f);
+    }
+    return rss * 4;
+}
+
+bool pumpUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// A new graph showing pictures (the one that was there before the press has gone).
+bool showing(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before) {
+    auto g = dlg.graph();
+    return before.expired() && g && g->presenter() && g->presenter()->picturesShown() > 0;
+}
+
+// CPU seconds per thread name (the UI thread is "main").
+std::map<std::string, double> threadCpu() {
+    std::map<std::string, double> out;
+    const long tick = sysconf(_SC_CLK_TCK);
+    QDir dir("/proc/self/task");
+    for (const QString& tid : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(dir.filePath(tid) + "/stat");
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        const QByteArray s = f.readAll();
+        const int open = s.indexOf('('), close = s.lastIndexOf(')');
+        if (open < 0 || close < open) continue;
+        std::string name = tid.toLong() == long(getpid())
+                               ? "main"
+                               : s.mid(open + 1, close - open - 1).toStdString();
+        const QList<QByteArray> fields = s.mid(close + 2).split(' ');
+        if (fields.size() > 12)
+            out[name] += double(fields[11].toLong() + fields[12].toLong()) / tick;
+    }
+    return out;
+}
+
+struct CpuWindow {
+    double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    long peak = 0;
+    CpuWindow() { wall.start(); }
+};
+
+void measureView(CPlayerDlg& dlg, const char* name, int seconds) {
+    const auto threads0 = threadCpu();
+    CpuWindow w;
+    // A plain event loop, as the player runs: no polling of our own.
+    QEventLoop loop;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] { w.peak = std::max(w.peak, rssKb()); });
+    sample.start(1000);
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double s = w.wall.elapsed() / 1000.0;
+    std::printf("%s view %dx%d: cpu %.1f %% of one core, resident peak %ld KB\n", name, dlg.width(),
+                dlg.height(), 100.0 * (cpuSeconds() - w.cpu0) / s, w.peak);
+    std::string line = "  by thread:";
+    for (const auto& [thread, cpu] : threadCpu()) {
+        const double used = cpu - (threads0.count(thread) ? threads0.at(thread) : 0.0);
+        if (used / s >= 0.002)
+            line += " " + thread + " " + std::to_string(int(1000 * used / s) / 10.0).substr(0, 4) +
+                    " %";
+    }
+    std::printf("%s\n", line.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int changes = 20, seconds = 20, area = 7;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--changes")
+            changes = std::atoi(argv[i + 1]);
+        else if (a == "--seconds")
+            seconds = std::atoi(argv[i + 1]);
+        else if (a == "--area")
+            area = std::atoi(argv[i + 1]);
+        else {
+            std::fprintf(stderr,
+                         "usage: kobal_playerstats [--changes N] [--seconds S] [--area A]\n");
+            return 2;
+        }
+    }
+    tools::PrivateInstallFolder scope("playerstats");
+    setenv("KOBAL_AUDIO", "null", 0);
+    QApplication app(argc, argv);
+    QFile config(QString::fromLocal8Bit(qgetenv("KOBAL_HOME")) + "/config.ini");
+    if (config.open(QIODevice::WriteOnly))
+        config.write(QString("[SETUP]\nAREA_NUM=%1\n").arg(area).toUtf8());
+    config.close();
+
+    QElapsedTimer clock;
+    clock.start();
+    CPlayerDlg dlg;
+    dlg.initialise();
+    if (!pumpUntil([&] { return !dlg.state().scanning; }, 60000)) return 1;
+    const qint64 scanned = clock.elapsed();
+    if (!pumpUntil([&] { return showing(dlg, {}); }, 20000)) {
+        std::fprintf(stderr, "no picture\n");
+        return 1;
+    }
+    std::printf("start-up: scan %lld ms, first picture %lld ms after the scan (%lld ms from the "
+                "window)\n",
+                static_cast<long long>(scanned), static_cast<long long>(clock.elapsed() - scanned),
+                static_cast<long long>(clock.elapsed()));
+    pumpUntil([] { return false; }, 2000);
+
+    std::vector<qint64> took;
+    for (int i = 0; i < changes; ++i) {
+        // Up and down between the first two stations (the replay folder may hold only those).
+        const int direction = i % 2 == 0 ? +1 : -1;
+        const std::weak_ptr<render::MediaGraph> before = dlg.graph();
+        QElapsedTimer t;
+        t.start();
+        dlg.onCommand(direction > 0 ? cmd::kChannelUp : cmd::kChannelDown);
+        if (!pumpUntil([&] { return showing(dlg, before); }, 10000)) {
+            std::fprintf(stderr, "change %d showed nothing\n", i + 1);
+            return 1;
+        }
+        took.push_back(t.elapsed());
+        pumpUntil([] { return false; }, 1500);
+    }
+    if (!took.empty()) {
+        std::vector<qint64> sorted = took;
+        std::sort(sorted.begin(), sorted.end());
+        std::printf("channel change (press to first new picture) over %zu: min %lld ms, median "
+                    "%lld ms, max %lld ms\n",
+                    sorted.size(), static_cast<long long>(sorted.front()),
+                    static_cast<long long>(sorted[sorted.size() / 2]),
+                    static_cast<long long>(sorted.back()));
+    }
+
+    measureView(dlg, "normal", seconds);
+    dlg.onCommand(cmd::kTheaterView);
+    pumpUntil([] { return false; }, 1000);
+    measureView(dlg, "theater", seconds);
+    dlg.onCommand(cmd::kLeaveTheater);
+    dlg.requestClose();
+    pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000);
+    return 0;
+}
