@@ -8,7 +8,7 @@
 #include "app/WindowGeometry.h"
 #include "broadcast/AreaPresetTable.h"
 #include "engine/EngineOutputs.h"
-#include "engine/RendererRecords.h"
+#include "link/RendererLinkProtocol.h"
 #include "engine/TunerSession.h"
 #include "platform/Dialogs.h"
 #include "renderer/MediaGraph.h"
@@ -560,7 +560,7 @@ void CPlayerDlg::switchAudio(int mode) {
         !session_)
         return;
     const uint32_t command[3] = {records::kAudioChannelCommand, 0, uint32_t(mode)};
-    session_->link().sendCommand(command, sizeof command, false);
+    session_->link().sendCommand(command, sizeof command);
     s_.audioMode = mode;
     showMessage(mode == 2 ? QStringLiteral("副音声") : QStringLiteral("主音声"), 200);
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "engine/RendererLink.h"
+#include "engine/PlayerLinkEnd.h"
 #include "engine/TsDemux.h"
 
 namespace kobal {
@@ -15,7 +15,7 @@ namespace {
 constexpr size_t kAdtsHeaderWithCrc = 9;
 } // namespace
 
-EsFramer::EsFramer(RendererLink& link, std::atomic<uint8_t>& deliveryState)
+EsFramer::EsFramer(PlayerLinkEnd& link, std::atomic<uint8_t>& deliveryState)
     : link_(link), state_(deliveryState), videoCarry_(kCarryMax), audioCarry_(kCarryMax),
       work_(kCarryMax + kPesPayloadMax) {}
 

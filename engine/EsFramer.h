@@ -11,11 +11,21 @@
 #include <functional>
 #include <vector>
 
-#include "engine/RendererRecords.h"
+#include "link/RendererLinkProtocol.h"
 
 namespace kobal {
 
-class RendererLink;
+namespace records {
+// Delivery state of the data pump: low nibble 5 = audio config captured, high nibble 5 =
+// video config captured, 0x55 both, 0xAA announced and streaming; 0xFF before any acquisition.
+inline constexpr uint8_t kDeliveryInitial = 0xFF;
+inline constexpr uint8_t kDeliveryAudioCaptured = 0x05;
+inline constexpr uint8_t kDeliveryVideoCaptured = 0x50;
+inline constexpr uint8_t kDeliveryBoth = 0x55;
+inline constexpr uint8_t kDeliveryStreaming = 0xAA;
+} // namespace records
+
+class PlayerLinkEnd;
 
 inline constexpr size_t kCarryMax = 131072;
 inline constexpr uint64_t kVideoTimestampStep = 1000000;
@@ -39,7 +49,7 @@ public:
     // blocks were sent, with no lock held.
     using AnnouncedFn = std::function<void()>;
 
-    EsFramer(RendererLink& link, std::atomic<uint8_t>& deliveryState);
+    EsFramer(PlayerLinkEnd& link, std::atomic<uint8_t>& deliveryState);
 
     void setOnAnnounced(AnnouncedFn fn) { onAnnounced_ = std::move(fn); }
 
@@ -56,7 +66,7 @@ private:
     void announceIfReady();
     void deliver(const void* record, size_t size, bool video, uint32_t payload, uint64_t ts);
 
-    RendererLink& link_;
+    PlayerLinkEnd& link_;
     std::atomic<uint8_t>& state_;
     AnnouncedFn onAnnounced_;
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/RendererRecords.h"
 #include "engine/SharedMemoryLink.h"
+#include "link/RendererLinkProtocol.h"
 #include "platform/NamedObjects.h"
 
 namespace kobal {

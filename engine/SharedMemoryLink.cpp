@@ -1,5 +1,7 @@
 #include "engine/SharedMemoryLink.h"
 
+#include "link/RendererLinkProtocol.h"
+
 #include "platform/NamedObjects.h"
 #include "platform/Paths.h"
 #include "platform/SharedMemory.h"
@@ -33,17 +35,11 @@ void writeWord(unsigned char* p, uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-std::string mapName(const std::string& n) {
-    return "FILEMAP_" + n;
-}
+using records::clientEventName;
+using records::mapName;
+using records::serverEventName;
 std::string lockName(const std::string& n) {
-    return "MUTEX_" + n;
-}
-std::string clientEventName(const std::string& n, uint32_t id) {
-    return "CLIENTEVENT_" + n + "_" + std::to_string(static_cast<int>(id));
-}
-std::string serverEventName(const std::string& n, uint32_t id) {
-    return "SERVEREVENT_" + n + "_" + std::to_string(static_cast<int>(id));
+    return records::dataLockName(n);
 }
 
 // The setup lock for the length of one open/connect/destroy.
@@ -101,20 +97,10 @@ bool SharedMemoryLink::closedFlag() const {
 
 // Each party holds an flock on a presence file of its header slot and id for as long as it is
 // in the link; a slot whose file exists but whose lock is free belongs to a party that died.
-// A slot without a presence file was filled by someone not using this class (the renderer
-// speaks the protocol with its own code): trust it.
-// The file is named after a hash of the area's POSIX name (which carries the user and install
-// scope), so that a 259-character link name with a ten-digit id still fits in NAME_MAX.
+// Both ends of the renderer link hold such files (the renderer's with its own code); a slot
+// without one was filled by a party that does not: trust it.
 std::string SharedMemoryLink::presencePath(int slot, uint32_t id) const {
-    uint64_t h = 14695981039346656037ull; // FNV-1a, 64 bits: collisions are out of reach
-    for (unsigned char c : paths::posixName(mapName(name_))) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    char file[64];
-    std::snprintf(file, sizeof file, "/link-%016llx.%s.%u", static_cast<unsigned long long>(h),
-                  slot == 0 ? "server" : "client", static_cast<unsigned>(id));
-    return paths::runtimeFolder() + file;
+    return records::presencePath(name_, slot, id);
 }
 
 bool SharedMemoryLink::slotAlive(int slot, uint32_t id) const {

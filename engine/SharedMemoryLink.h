@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "link/RendererLinkProtocol.h"
+
 namespace kobal {
 
 class NamedEvent;
@@ -39,12 +41,11 @@ class SharedMemory;
 
 class SharedMemoryLink {
 public:
-    static constexpr int kPlayerPartyId = 2;
+    static constexpr int kPlayerPartyId = records::kPlayerPartyId;
     static constexpr int kWaitMs = 1000;
     static constexpr size_t kHeaderSize = 8;
     static constexpr size_t kMaxNameLength = 259;
-    static constexpr const char* kSetupLockName =
-        "IPC_RACE_MUTEX{DF9F578A-D4F8-45f3-8229-674094C60ECE}";
+    static constexpr const char* kSetupLockName = records::kSetupLockName;
 
     // Opens this side of link `name` with a data area of dataSize bytes (area size dataSize + 8)
     // and writes partyId into the header word of the role it takes. Always returns an object

@@ -47,7 +47,7 @@ std::vector<Waitable*> StreamEngine::WaitSlots::handles() const {
     return {stop.get(), reset.get(), semaphore.get(), exited.get()};
 }
 
-StreamEngine::StreamEngine(RendererLink& link)
+StreamEngine::StreamEngine(PlayerLinkEnd& link)
     : link_(link), scanner_(pids, pmt_, *this), framer_(link, deliveryState) {}
 
 StreamEngine::~StreamEngine() {

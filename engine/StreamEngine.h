@@ -32,7 +32,7 @@ namespace kobal {
 class Event;
 class NamedSemaphore;
 class Waitable;
-class RendererLink;
+class PlayerLinkEnd;
 class SiSink;
 
 inline constexpr int kChunkSize = 1128;
@@ -73,7 +73,7 @@ public:
     // for the window: the UI thread joins this thread at stop, so waiting here can deadlock).
     using MessageFn = std::function<void(const std::string& text)>;
 
-    explicit StreamEngine(RendererLink& link);
+    explicit StreamEngine(PlayerLinkEnd& link);
     ~StreamEngine();
     StreamEngine(const StreamEngine&) = delete;
     StreamEngine& operator=(const StreamEngine&) = delete;
@@ -128,7 +128,7 @@ private:
     void wakeDataPump() override;
     void headerOnlyPes() override;
 
-    RendererLink& link_;
+    PlayerLinkEnd& link_;
     StreamSource source_;
     MessageFn message_;
     std::atomic<SiSink*> sink_{nullptr};

@@ -84,28 +84,13 @@ bool TunerSession::ownProcess(long processId) const {
     return processId == long(getpid());
 }
 
-std::vector<uint8_t> TunerSession::startRecord(long processId, const std::u16string& source) {
-    std::vector<uint8_t> data(4 + (source.size() + 1) * 2, 0);
-    const uint32_t pid = uint32_t(processId);
-    std::memcpy(data.data(), &pid, 4);
-    std::memcpy(data.data() + 4, source.data(), source.size() * 2);
-    return data;
-}
-
 long TunerSession::onCopyData(unsigned long command, long processId,
                               const std::vector<uint8_t>& data) {
     switch (command) {
     case kCopyDataStart: {
-        if (data.size() < 4) return 0;
-        uint32_t sender = 0;
-        std::memcpy(&sender, data.data(), 4);
-        if (!ownProcess(long(sender))) return 0;
-        std::u16string source;
-        for (size_t i = 4; i + 1 < data.size(); i += 2) {
-            const char16_t c = char16_t(data[i] | data[i + 1] << 8);
-            if (c == 0) break;
-            source.push_back(c);
-        }
+        const auto request = records::readStartPayload(data);
+        if (!request || !ownProcess(long(request->processId))) return 0;
+        const std::u16string& source = request->source;
         if (linkReady_ == 0) resetPipeline();
         link_.openEvents();
         window_.setSignalBars(0);

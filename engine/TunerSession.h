@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/EngineOutputs.h"
-#include "engine/RendererLink.h"
+#include "engine/PlayerLinkEnd.h"
 #include "engine/ServiceInfo.h"
 #include "engine/StreamEngine.h"
 
@@ -27,12 +27,10 @@ namespace kobal {
 class SessionWindow;
 class SiSink;
 
-enum CopyDataCommand : unsigned long {
-    kCopyDataStart = 2,
-    kCopyDataRendererReady = 3,
-    kCopyDataRendererStopped = 4,
-    kCopyDataStop = 14,
-};
+using records::kCopyDataRendererReady;
+using records::kCopyDataRendererStopped;
+using records::kCopyDataStart;
+using records::kCopyDataStop;
 
 class TunerSession {
 public:
@@ -48,7 +46,9 @@ public:
     // sender's id (the data length field on the wire). Answers 0 for a refused command.
     long onCopyData(unsigned long command, long processId, const std::vector<uint8_t>& data);
     // Builds command 2's data for a source text.
-    static std::vector<uint8_t> startRecord(long processId, const std::u16string& source);
+    static std::vector<uint8_t> startRecord(long processId, const std::u16string& source) {
+        return records::startPayload(uint32_t(processId), source);
+    }
 
     // Steps of command 2, for callers that drive them one by one.
     int start(const std::u16string& source);
@@ -80,7 +80,7 @@ public:
     bool streamEstablished() const { return streamEstablished_; }
     void clearStreamEstablished() { streamEstablished_ = false; }
 
-    RendererLink& link() { return link_; }
+    PlayerLinkEnd& link() { return link_; }
     StreamEngine& engine() { return engine_; }
     // What the engine threads produce for the window (status lines, ticker, programme list,
     // captions, channel mark, stream established, message boxes). The window sets its wake-up
@@ -101,7 +101,7 @@ private:
     SessionWindow& window_;
     EngineOutputSink outputs_; // outlives the engine's threads
     std::unique_ptr<CTDMBDll> tuner_;
-    RendererLink link_;
+    PlayerLinkEnd link_;
     ServiceInfoReader serviceInfo_; // outlives the engine's threads
     StreamEngine engine_;
     int linkReady_ = 3;

@@ -1,8 +1,9 @@
 #include "LinkSource.h"
 
 #include "AudioDecoder.h"
-#include "RendererRecords.h"
 #include "VideoDecoder.h"
+#include "link/RendererLinkProtocol.h"
+#include "platform/ByteReader.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 
@@ -12,17 +13,14 @@
 
 namespace kobal::render {
 
+using namespace records;
+
 namespace {
 constexpr int64_t kVideoFrameUs = 66'667; // 15 pictures a second until the stream shows its own
 
-uint32_t wordAt(const uint8_t* d, size_t i) {
-    uint32_t v;
-    std::memcpy(&v, d + i * 4, 4);
-    return v;
-}
-
-// UTF-8 to UTF-16LE bytes (the copy-data text).
-void appendUtf16(std::vector<uint8_t>& out, const std::string& s) {
+// UTF-8 to UTF-16 (the copy-data text).
+std::u16string utf16Of(const std::string& s) {
+    std::u16string out;
     size_t i = 0;
     while (i < s.size()) {
         uint32_t c = uint8_t(s[i]);
@@ -30,18 +28,15 @@ void appendUtf16(std::vector<uint8_t>& out, const std::string& s) {
         c = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
         ++i;
         for (int k = 0; k < extra && i < s.size(); ++k, ++i) c = (c << 6) | (uint8_t(s[i]) & 0x3F);
-        auto put = [&](uint16_t u) {
-            out.push_back(uint8_t(u));
-            out.push_back(uint8_t(u >> 8));
-        };
         if (c >= 0x10000) {
             c -= 0x10000;
-            put(uint16_t(0xD800 | (c >> 10)));
-            put(uint16_t(0xDC00 | (c & 0x3FF)));
+            out.push_back(char16_t(0xD800 | (c >> 10)));
+            out.push_back(char16_t(0xDC00 | (c & 0x3FF)));
         } else {
-            put(uint16_t(c));
+            out.push_back(char16_t(c));
         }
     }
+    return out;
 }
 // Where parameter sets go in an access unit: after its leading delimiter NAL unit, as an
 // access unit must start with the delimiter; 0 when it has none.
@@ -72,13 +67,11 @@ HRESULT LinkSource::open(const std::string& name) {
     // A pulse left over from the previous source must not stop this one.
     while (stopEvent_->tryTake()) {
     }
-    link_ = std::make_unique<RendererLink>(kLinkName, kLinkDataSize, kRendererPartyId);
+    link_ = std::make_unique<RendererLinkEnd>(kRendererLinkName, kRendererLinkDataSize,
+                                              kRendererPartyId);
     if (!link_->open()) return E_FAIL;
     const long pid = long(getpid());
-    std::vector<uint8_t> data(4);
-    const uint32_t pid32 = uint32_t(pid);
-    std::memcpy(data.data(), &pid32, 4);
-    appendUtf16(data, name);
+    const std::vector<uint8_t> data = startPayload(uint32_t(pid), utf16Of(name));
     long answer = host_ ? host_->copyData(kCopyDataStart, pid, data) : 0;
     if (answer == 0) {
         link_->destroy();
@@ -121,30 +114,37 @@ void LinkSource::readerLoop() {
 }
 
 void LinkSource::handleRecord(const uint8_t* d, size_t n) {
-    if (n < 8) return;
+    ByteReader head(d, n);
+    const uint32_t type = head.u32le();
+    const uint32_t length = head.u32le();
+    if (!head.ok()) return;
     ++records_;
-    const uint32_t type = wordAt(d, 0);
     const size_t size = recordSize(type);
     if (size == 0 || size > n) {
         ++dropped_;
         if (type == kVideoFrame) videoGap_ = true;
         return;
     }
-    const uint32_t length = wordAt(d, 1);
+    // Reads stay inside the record, whatever its length word says.
+    ByteReader r(d, size);
+    r.skip(8);
     switch (type) {
-    case kVideoConfig:
-        if (length == 0 || length > kConfigPayloadMax) {
+    case kVideoConfig: {
+        const auto bytes = r.bytes(length);
+        if (length == 0 || length > kConfigPayloadMax || !r.ok()) {
             ++dropped_;
             return;
         }
-        videoConfig_.assign(d + 8, d + 8 + length);
+        videoConfig_.assign(bytes.begin(), bytes.end());
         return;
+    }
     case kAudioConfig: {
         if (length < 7 || length > kConfigPayloadMax) {
             ++dropped_;
             return;
         }
-        audioConfig_.assign(d + 8, d + 8 + 7);
+        const auto bytes = r.bytes(7);
+        audioConfig_.assign(bytes.begin(), bytes.end());
         AdtsInfo info;
         if (parseAdts(audioConfig_.data(), audioConfig_.size(), info) && info.sampleRate > 0)
             audioFrameUs_ = 1024ll * 1'000'000 / info.sampleRate;
@@ -154,23 +154,25 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
     case kAudioFrame: {
         const bool video = type == kVideoFrame;
         const size_t max = video ? kVideoPayloadMax : kAudioPayloadMax;
-        FrameHeader h;
-        std::memcpy(&h, d, sizeof h);
+        r.skip(8); // words 2 and 3
+        const uint64_t low = r.u32le();
+        const uint64_t timestamp = low | uint64_t(r.u32le()) << 32;
+        r.skip(16); // words 6-9
         if (length == 0 || length > max) {
             ++dropped_; // longer than its record: the sender lost it already
             if (video) {
                 // Its time still tells the timeline the spacing of the pictures around it.
-                timeline_.map(StreamTimeline::Video, h.timestamp(), kVideoFrameUs);
+                timeline_.map(StreamTimeline::Video, timestamp, kVideoFrameUs);
                 videoGap_ = true;
             }
             return;
         }
-        const uint8_t* payload = d + kFrameHeaderSize;
+        const uint8_t* payload = r.bytes(length).data();
         MediaPacket p;
         p.kind = video ? MediaPacket::Video : MediaPacket::Audio;
         p.arrivalMs = steadyMs();
-        p.ptsUs = timeline_.map(video ? StreamTimeline::Video : StreamTimeline::Audio,
-                                h.timestamp(), video ? kVideoFrameUs : audioFrameUs_);
+        p.ptsUs = timeline_.map(video ? StreamTimeline::Video : StreamTimeline::Audio, timestamp,
+                                video ? kVideoFrameUs : audioFrameUs_);
         if (video) {
             // The record carries the time of the access unit after it: step back by one.
             const int64_t step = timeline_.frameStepUs(StreamTimeline::Video);
@@ -200,7 +202,7 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
         return;
     }
     case kRecordingCommand: {
-        const uint32_t action = wordAt(d, 2);
+        const uint32_t action = r.u32le();
         if (action == kRecordStart)
             startRecording();
         else if (action == kRecordStop)
@@ -208,7 +210,7 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
         return;
     }
     case kAudioChannelCommand: {
-        const uint32_t action = wordAt(d, 2);
+        const uint32_t action = r.u32le();
         if ((action == kAudioMain || action == kAudioSub) && cb_.audioChannel)
             cb_.audioChannel(int(action));
         return;

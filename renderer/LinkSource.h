@@ -16,7 +16,7 @@
 // 0x109 picks the main or sub programme of dual mono.
 #include "PacketQueue.h"
 #include "RendererHost.h"
-#include "RendererLink.h"
+#include "RendererLinkEnd.h"
 #include "Source.h"
 #include "StreamTimeline.h"
 #include "TsRecorder.h"
@@ -66,7 +66,7 @@ private:
     PacketQueue& queue_;
     Callbacks cb_;
     std::string name_;
-    std::unique_ptr<RendererLink> link_;
+    std::unique_ptr<RendererLinkEnd> link_;
     std::unique_ptr<NamedEvent> frameEvent_, stopEvent_;
     std::thread reader_;
     std::atomic<bool> quit_{false};

@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "link/RendererLinkProtocol.h"
+
 namespace kobal::render {
 
-// Copy-data commands the renderer sends to its host.
-inline constexpr unsigned long kCopyDataStart = 2;   // data: 32-bit pid, then UTF-16LE name
-inline constexpr unsigned long kCopyDataReady = 3;   // no data; pid in the length field
-inline constexpr unsigned long kCopyDataStopped = 4; // no data; pid in the length field
+// Copy-data commands the renderer sends to its host (link/RendererLinkProtocol.h).
+using records::kCopyDataStart; // data: records::startPayload()
+inline constexpr unsigned long kCopyDataReady = records::kCopyDataRendererReady;
+inline constexpr unsigned long kCopyDataStopped = records::kCopyDataRendererStopped;
 // Application message that announces waiting graph events.
 inline constexpr unsigned kGraphEventMessage = 1001;
 // Registered message carrying the audio mode (0 single, 1 dual main, 2 dual sub).

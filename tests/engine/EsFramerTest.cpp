@@ -7,7 +7,7 @@
 
 #include "engine/EsFramer.h"
 #include "engine/LinkReader.h"
-#include "engine/RendererLink.h"
+#include "engine/PlayerLinkEnd.h"
 #include "engine/TsDemux.h"
 #include "tests/engine/TsTestStreams.h"
 
@@ -18,7 +18,7 @@ using namespace kobal::test;
 namespace {
 
 struct Bench {
-    RendererLink link;
+    PlayerLinkEnd link;
     std::atomic<uint8_t> state{0};
     EsFramer framer{link, state};
     std::unique_ptr<VideoFrameRecord> video = std::make_unique<VideoFrameRecord>();

@@ -4,10 +4,10 @@
 
 #include <thread>
 
-#include "engine/RendererLink.h"
-#include "engine/RendererRecords.h"
+#include "engine/PlayerLinkEnd.h"
 #include "engine/SharedMemoryLink.h"
 #include "engine/StreamEngine.h"
+#include "link/RendererLinkProtocol.h"
 #include "tests/engine/TsTestStreams.h"
 
 using namespace kobal;
@@ -44,7 +44,7 @@ struct ChunkSource {
 };
 
 struct Engine {
-    RendererLink link;
+    PlayerLinkEnd link;
     StreamEngine engine{link};
     ChunkSource source;
 
@@ -171,7 +171,7 @@ TEST(StreamPipeline, StoppingDoesNotWaitForEveryQueuedFrameWhileTheRendererDoesN
 }
 
 TEST(StreamPipeline, StoppingWithoutThreadsDoesNothing) {
-    RendererLink link;
+    PlayerLinkEnd link;
     StreamEngine engine(link);
     engine.stopThreads();
     EXPECT_FALSE(engine.threadsExist());

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "engine/EsFramer.h"
-#include "engine/RendererLink.h"
+#include "engine/PlayerLinkEnd.h"
 #include "engine/SiSink.h"
 #include "engine/TsDemux.h"
 #include "tests/engine/TsTestStreams.h"
@@ -333,7 +333,7 @@ TEST(PacketScan, RandomAndMutatedBytesStayInsideTheirBuffers) {
         pmtProbe(s.data(), std::min<size_t>(s.size(), 11280), pids, pmt, state, &keep);
         EXPECT_LE(keep, 11280u);
         // The framers over whatever units came out, capturing and streaming.
-        RendererLink link;
+        PlayerLinkEnd link;
         std::atomic<uint8_t> delivery{0};
         EsFramer framer(link, delivery);
         auto video = std::make_unique<records::VideoFrameRecord>();

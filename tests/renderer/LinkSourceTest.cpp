@@ -4,10 +4,11 @@
 #include "renderer/LinkSource.h"
 #include "RendererTestSupport.h"
 #include "engine/EsFramer.h"
-#include "engine/RendererLink.h"
+#include "engine/PlayerLinkEnd.h"
 #include "engine/SharedMemoryLink.h"
+#include "link/RendererLinkProtocol.h"
 #include "renderer/Presenter.h"
-#include "renderer/RendererRecords.h"
+#include "renderer/RendererLinkEnd.h"
 
 #include "../support/TestSupport.h"
 
@@ -15,9 +16,12 @@
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -25,6 +29,7 @@ extern "C" {
 
 using namespace kobal;
 using namespace kobal::render;
+using namespace kobal::records;
 
 namespace {
 
@@ -151,7 +156,7 @@ protected:
                 // renderer's end is in the header, the player's end opens and connects.
                 eventsAtStart = NamedEvent::open(kFrameEventName) != nullptr &&
                                 NamedEvent::open(kStopEventName) != nullptr;
-                player = SharedMemoryLink::open(kLinkName, kLinkDataSize, false);
+                player = SharedMemoryLink::open(kRendererLinkName, kRendererLinkDataSize, false);
                 connectedAtStart = player->connect();
             }
             return 1;
@@ -342,7 +347,7 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
     ASSERT_EQ(pictureUs.size(), pictures) << "pictures are not unique";
     ASSERT_EQ(soundUs.size(), sounds) << "audio frames are not unique";
 
-    kobal::RendererLink engineLink;
+    kobal::PlayerLinkEnd engineLink;
     host.onCopyData = [&](unsigned long c, long, const std::vector<uint8_t>&) -> long {
         if (c == kCopyDataStart) {
             engineLink.openEvents();
@@ -383,13 +388,13 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
         }
         if (!recording && state.load() == kobal::records::kDeliveryStreaming) {
             const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
-            ASSERT_TRUE(engineLink.sendCommand(start, sizeof start, true));
+            ASSERT_TRUE(engineLink.sendCommand(start, sizeof start));
             recording = true;
         }
     }
     ASSERT_TRUE(recording);
     const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
-    ASSERT_TRUE(engineLink.sendCommand(stop, sizeof stop, true));
+    ASSERT_TRUE(engineLink.sendCommand(stop, sizeof stop));
     ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000));
     EXPECT_GT(framer.stats().videoSent, 60u);
     EXPECT_EQ(graph->linkSource()->recordsDropped(), 0u);
@@ -461,6 +466,48 @@ TEST_F(LinkSourceTest, ARefusedStartFailsTheBuildAndSaysNothingMore) {
     EXPECT_EQ(host.count(kCopyDataStart), 1);
     EXPECT_EQ(host.count(kCopyDataReady), 0);
     EXPECT_EQ(host.count(kCopyDataStopped), 0);
+}
+
+TEST(RendererLinkEnd, AKilledRendererIsRecognisedAndTheLastToLeaveRemovesTheEvents) {
+    const std::string name = "renderer-killed";
+    constexpr size_t kSize = 64;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A renderer that creates the link and is then killed without leaving.
+        RendererLinkEnd end(name, kSize, kRendererPartyId);
+        const char ok = end.open() ? 'y' : 'n';
+        if (write(ready[1], &ok, 1) != 1) _exit(1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    {
+        // The player's end finds nobody alive and starts afresh, as it does after a killed player.
+        auto player = SharedMemoryLink::open(name, kSize, false);
+        EXPECT_TRUE(player->isServer());
+        EXPECT_EQ(player->serverIdInHeader(), uint32_t(kPlayerPartyId));
+        EXPECT_EQ(player->clientIdInHeader(), 0u);
+
+        RendererLinkEnd renderer(name, kSize, kRendererPartyId);
+        ASSERT_TRUE(renderer.open());
+        ASSERT_TRUE(renderer.connect());
+        ASSERT_TRUE(player->connect());
+        player->destroy();
+        EXPECT_TRUE(NamedEvent::open(clientEventName(name, kRendererPartyId)));
+        EXPECT_TRUE(renderer.destroy()); // the last to leave
+    }
+    EXPECT_FALSE(NamedEvent::open(clientEventName(name, kRendererPartyId)));
+    EXPECT_FALSE(NamedEvent::open(serverEventName(name, kPlayerPartyId)));
+    EXPECT_FALSE(SharedMemory::open(mapName(name), 0));
 }
 
 } // namespace

@@ -4,12 +4,12 @@
 #include "broadcast/AreaPresetTable.h"
 #include "engine/SessionWindow.h"
 #include "engine/TunerSession.h"
+#include "link/RendererLinkProtocol.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "renderer/AudioOutput.h"
 #include "renderer/LinkSource.h"
 #include "renderer/Presenter.h"
-#include "renderer/RendererRecords.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/StationCard.h"
 #include "tuner/StationStream.h"
@@ -24,6 +24,7 @@
 
 using namespace kobal;
 using namespace kobal::render;
+using namespace kobal::records;
 
 namespace {
 
@@ -154,13 +155,13 @@ TEST_F(LiveGraphTest, DualMonoReportsItsModeAndSwitchesTheTone) {
     EXPECT_NEAR(recentTone(), cfg.toneHz, cfg.toneHz * 0.05);
 
     const uint32_t sub[3] = {kAudioChannelCommand, 0, kAudioSub};
-    ASSERT_TRUE(session->link().sendCommand(sub, sizeof sub, true));
+    ASSERT_TRUE(session->link().sendCommand(sub, sizeof sub));
     ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 2; }, 5000));
     test::pumpFor(1500);
     EXPECT_NEAR(recentTone(), cfg.subToneHz, cfg.subToneHz * 0.05);
 
     const uint32_t main[3] = {kAudioChannelCommand, 0, kAudioMain};
-    ASSERT_TRUE(session->link().sendCommand(main, sizeof main, true));
+    ASSERT_TRUE(session->link().sendCommand(main, sizeof main));
     ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 1; }, 5000));
 }
 
@@ -192,6 +193,30 @@ TEST_F(LiveGraphTest, TimeShiftResumesWithTheFrameThatWasShowing) {
     EXPECT_NEAR(wall - played, 3.1, 0.7);
 }
 
+TEST_F(LiveGraphTest, FiftyRecordingStartsAndStopsInARowEachGiveAFile) {
+    // Commands share the one-slot link with the frames the data pump sends all the time; none
+    // may be overwritten before the renderer took it.
+    const std::string dir = test::homeDir() + "/rec50";
+    ASSERT_TRUE(paths::makeFolders(dir));
+    watch(slotOfStation(0));
+    ASSERT_TRUE(test::pumpUntil([&] { return session->streamEstablished(); }, 10000));
+    const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
+    const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
+    for (int i = 0; i < 50; ++i) {
+        const std::string path = dir + "/" + std::to_string(i) + ".rec";
+        ASSERT_TRUE(
+            Profile::writeString(paths::inInstall("config.ini"), "RECControl", "FileName", path));
+        ASSERT_TRUE(session->link().sendCommand(start, sizeof start));
+        // The renderer reads the name when it handles the start: the next name waits for that.
+        ASSERT_TRUE(test::pumpUntil([&] { return graph->linkSource()->recording(); }, 3000))
+            << "start " << i << " was lost";
+        ASSERT_TRUE(session->link().sendCommand(stop, sizeof stop));
+        ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000))
+            << "stop " << i << " was lost";
+        EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    }
+}
+
 TEST_F(LiveGraphTest, ATenSecondRecordingIsAnOrdinaryTransportStreamThatPlaysBack) {
     const std::string path = test::homeDir() + "/rec/live.rec";
     ASSERT_TRUE(paths::makeFolders(test::homeDir() + "/rec"));
@@ -200,13 +225,13 @@ TEST_F(LiveGraphTest, ATenSecondRecordingIsAnOrdinaryTransportStreamThatPlaysBac
     ASSERT_TRUE(
         Profile::writeString(paths::inInstall("config.ini"), "RECControl", "FileName", path));
     const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
-    ASSERT_TRUE(session->link().sendCommand(start, sizeof start, false));
+    ASSERT_TRUE(session->link().sendCommand(start, sizeof start));
     ASSERT_TRUE(test::pumpUntil([&] { return graph->linkSource()->recording(); }, 3000));
     // The file opens on the next IDR picture, up to a second after the start: aim for the
     // middle of the range.
     test::pumpFor(10500);
     const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
-    ASSERT_TRUE(session->link().sendCommand(stop, sizeof stop, true));
+    ASSERT_TRUE(session->link().sendCommand(stop, sizeof stop));
     ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000));
     graph.reset();
 

@@ -2,10 +2,10 @@
 // the link source's handling of records, dual-mono decoding, damaged video and the recorder's
 // failures.
 #include "RendererTestSupport.h"
+#include "link/RendererLinkProtocol.h"
 #include "renderer/AudioDecoder.h"
 #include "renderer/LinkSource.h"
 #include "renderer/PacketQueue.h"
-#include "renderer/RendererRecords.h"
 #include "renderer/StreamTimeline.h"
 #include "renderer/TsRecorder.h"
 #include "renderer/VideoDecoder.h"
@@ -26,6 +26,7 @@ extern "C" {
 
 using namespace kobal;
 using namespace kobal::render;
+using namespace kobal::records;
 
 namespace {
 

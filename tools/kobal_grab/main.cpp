@@ -245,7 +245,7 @@ int main(int argc, char** argv) {
             kobal::Profile::writeString(kobal::paths::inInstall("config.ini"), "RECControl",
                                         "FileName", o.record);
             const uint32_t cmd[3] = {0x108, 12, 1};
-            recording = session->link().sendCommand(cmd, sizeof cmd, false);
+            recording = session->link().sendCommand(cmd, sizeof cmd);
             std::printf("recording to %s: %s\n", o.record.c_str(),
                         recording ? "started" : "failed");
         }
@@ -272,7 +272,7 @@ int main(int argc, char** argv) {
 #ifdef KOBAL_GRAB_LIVE
     if (recording && session) {
         const uint32_t cmd[3] = {0x108, 12, 2};
-        session->link().sendCommand(cmd, sizeof cmd, true);
+        session->link().sendCommand(cmd, sizeof cmd);
         // The stop is taken by the reader thread; give it a moment to close the file.
         for (int i = 0; i < 50 && graph.linkSource() && graph.linkSource()->recording(); ++i)
             QThread::msleep(20);

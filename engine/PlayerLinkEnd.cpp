@@ -1,4 +1,4 @@
-#include "engine/RendererLink.h"
+#include "engine/PlayerLinkEnd.h"
 
 #include <chrono>
 #include <thread>
@@ -8,14 +8,14 @@
 
 namespace kobal {
 
-RendererLink::RendererLink() = default;
+PlayerLinkEnd::PlayerLinkEnd() = default;
 
-RendererLink::~RendererLink() {
+PlayerLinkEnd::~PlayerLinkEnd() {
     destroy();
     closeEvents(false);
 }
 
-bool RendererLink::createIfMissing() {
+bool PlayerLinkEnd::createIfMissing() {
     std::lock_guard<std::mutex> guard(lock_);
     if (!link_) {
         sentOnLink_ = false;
@@ -25,17 +25,17 @@ bool RendererLink::createIfMissing() {
     return link_ != nullptr;
 }
 
-bool RendererLink::connected() {
+bool PlayerLinkEnd::connected() {
     std::lock_guard<std::mutex> guard(lock_);
     return link_ && link_->connect();
 }
 
-bool RendererLink::exists() {
+bool PlayerLinkEnd::exists() {
     std::lock_guard<std::mutex> guard(lock_);
     return link_ != nullptr;
 }
 
-void RendererLink::destroy() {
+void PlayerLinkEnd::destroy() {
     std::lock_guard<std::mutex> guard(lock_);
     if (link_) {
         link_->destroy();
@@ -43,7 +43,7 @@ void RendererLink::destroy() {
     }
 }
 
-void RendererLink::closeAndDestroy() {
+void PlayerLinkEnd::closeAndDestroy() {
     std::lock_guard<std::mutex> guard(lock_);
     if (link_) {
         link_->close();
@@ -53,7 +53,7 @@ void RendererLink::closeAndDestroy() {
     }
 }
 
-void RendererLink::openEvents() {
+void PlayerLinkEnd::openEvents() {
     std::lock_guard<std::mutex> guard(lock_);
     // The renderer creates both before it asks for a start; opening only (never creating)
     // keeps a missing renderer from leaving stray objects behind.
@@ -61,7 +61,7 @@ void RendererLink::openEvents() {
     stopEvent_ = NamedEvent::open(records::kStopEventName);
 }
 
-void RendererLink::closeEvents(bool pulseStop) {
+void PlayerLinkEnd::closeEvents(bool pulseStop) {
     std::lock_guard<std::mutex> guard(lock_);
     if (pulseStop && stopEvent_) {
         stopEvent_->set();
@@ -71,23 +71,23 @@ void RendererLink::closeEvents(bool pulseStop) {
     stopEvent_.reset();
 }
 
-bool RendererLink::stopEventOpen() {
+bool PlayerLinkEnd::stopEventOpen() {
     std::lock_guard<std::mutex> guard(lock_);
     return stopEvent_ != nullptr;
 }
 
-void RendererLink::setFrameEventLocked() {
+void PlayerLinkEnd::setFrameEventLocked() {
     if (frameEvent_) frameEvent_->set();
 }
 
-bool RendererLink::deliverFrame(const void* record, size_t size, bool streaming) {
+bool PlayerLinkEnd::deliverFrame(const void* record, size_t size, bool streaming) {
     std::lock_guard<std::mutex> guard(lock_);
     setFrameEventLocked();
     if (link_ && streaming) return placed(link_->send(record, size, true));
     return false;
 }
 
-bool RendererLink::sendConfigBlocksLocked() {
+bool PlayerLinkEnd::sendConfigBlocksLocked() {
     if (!link_) return false;
     setFrameEventLocked();
     // The first message on a new link goes without waiting (nobody has taken anything yet).
@@ -99,11 +99,13 @@ bool RendererLink::sendConfigBlocksLocked() {
     return placed(link_->send(&audioConfig, sizeof audioConfig, true));
 }
 
-bool RendererLink::sendCommand(const void* record, size_t size, bool waitForReader) {
+bool PlayerLinkEnd::sendCommand(const void* record, size_t size) {
     std::lock_guard<std::mutex> guard(lock_);
     if (!link_) return false;
     setFrameEventLocked();
-    return placed(link_->send(record, size, waitForReader));
+    // Waiting also takes the reader's "taken" signal of the last message: the data pump's next
+    // send then waits until this record was read, instead of overwriting it.
+    return placed(link_->send(record, size, sentOnLink_));
 }
 
 } // namespace kobal

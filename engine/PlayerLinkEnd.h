@@ -1,24 +1,29 @@
 #pragma once
-// The player's end of the renderer link: the shared-memory link object, the renderer's two
-// named events and the two decoder config blocks, all guarded by one lock (the engine's
-// "link lock"). The data pump sends frames through it; the main thread creates and deletes
-// the link and sends the recording, audio-channel and scan-notice records.
+// The player's end of the renderer link (the renderer's end is render::RendererLinkEnd; the
+// words both use are in link/RendererLinkProtocol.h): the shared-memory link object, the
+// renderer's two named events and the two decoder config blocks, all guarded by one lock (the
+// engine's "link lock"). The data pump sends frames through it; the main thread creates and
+// deletes the link and sends the recording, audio-channel and scan-notice records.
+//
+// The link has one slot: a message placed before the reader took the last one overwrites it.
+// Frames may be lost that way only when the reader is stuck for a second; config blocks and
+// commands never are (each waits for the reader once anything went through the link).
 #include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
 
-#include "engine/RendererRecords.h"
+#include "link/RendererLinkProtocol.h"
 
 namespace kobal {
 
 class NamedEvent;
 class SharedMemoryLink;
 
-class RendererLink {
+class PlayerLinkEnd {
 public:
-    RendererLink();
-    ~RendererLink();
+    PlayerLinkEnd();
+    ~PlayerLinkEnd();
 
     // The link lock. Every use of the link object and the events happens under it.
     std::mutex& lock() { return lock_; }
@@ -49,8 +54,11 @@ public:
     bool sendConfigBlocksLocked();
 
     // Main thread records (recording 0x108, audio channel 0x109, scan notice 0x107): under the
-    // lock, sets the frame event and sends. False without a link or when the send failed.
-    bool sendCommand(const void* record, size_t size, bool waitForReader);
+    // lock, sets the frame event and sends, first waiting (at most a second, as any send of
+    // the data pump may) until the reader took the last message, so that neither this record
+    // nor the one before it is overwritten unread. False without a link or when the send
+    // failed.
+    bool sendCommand(const void* record, size_t size);
 
     // Config blocks, filled by the data pump.
     records::ConfigBlock videoConfig;
