@@ -1,5 +1,6 @@
 #include "app/ConfigStore.h"
 
+#include "platform/ConfigIni.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Profile.h"
@@ -13,16 +14,26 @@
 namespace kobal {
 namespace {
 
-constexpr const char* kSetup = "SETUP";
-constexpr const char* kDmb = "DMBControl";
-constexpr const char* kRec = "RECControl";
+using config::Key;
 // SETUP values are read as text of at most 40 characters and parsed like atoi.
 constexpr int kSetupChars = 41;
 constexpr int kLoadChannelChars = 101;
 constexpr int kReadChannelChars = 30;
 
-int setupInt(const std::string& file, const char* key, const char* def) {
-    return atoiText(Profile::getString(file, kSetup, key, def, kSetupChars));
+int setupInt(const std::string& file, const Key& key, const char* def) {
+    return atoiText(Profile::getString(file, key.section, key.name, def, kSetupChars));
+}
+
+std::string getText(const std::string& file, const Key& key, const char* def, int chars) {
+    return Profile::getString(file, key.section, key.name, def, chars);
+}
+
+bool putInt(const std::string& file, const Key& key, int value) {
+    return Profile::writeInt(file, key.section, key.name, value);
+}
+
+bool putText(const std::string& file, const Key& key, const std::string& value) {
+    return Profile::writeString(file, key.section, key.name, value);
 }
 
 QPoint centredPosition() {
@@ -56,10 +67,7 @@ ConfigPaths ConfigPaths::forFolder(const std::string& folder) {
 constexpr int kWholeValue = 0;
 
 ConfigPaths ConfigPaths::fromRegistry() {
-    std::string folder = Registry::read("install_Dir", kWholeValue).value_or(std::string());
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    if (folder.empty()) folder = paths::installFolder();
-    return forFolder(folder);
+    return forFolder(config::settingsFolder());
 }
 
 ConfigStore::ConfigStore(ConfigPaths paths) : paths_(std::move(paths)) {}
@@ -69,18 +77,18 @@ StartupSettings ConfigStore::LoadSettings(ChannelLists& lists) {
 
     const std::string& f = paths_.configFile;
     Settings s;
-    s.always = setupInt(f, "ALWAYS", "0");
-    s.volumePos = setupInt(f, "VOLUME_POS", "450");
-    s.defaultView = setupInt(f, "DEFAULT_VIEW", "0");
-    s.lastView = setupInt(f, "LAST_VIEW", "0");
-    s.startViewLast = setupInt(f, "START_VIEW_LAST", "0");
-    s.useTrayMode = setupInt(f, "USE_TRAYMODE", "0");
-    s.areaNum = setupInt(f, "AREA_NUM", "-1");
-    s.listNum = setupInt(f, "LIST_NUM", "-1");
-    s.mute = setupInt(f, "MUTE", "0");
-    s.taskId = setupInt(f, "TASKID", "0");
-    s.userPass = Profile::getString(f, kSetup, "USERPASS", "0", kSetupChars);
-    s.currentChannel = Profile::getString(f, kDmb, "CurrentChannel", "", kLoadChannelChars);
+    s.always = setupInt(f, config::kAlways, "0");
+    s.volumePos = setupInt(f, config::kVolumePos, "450");
+    s.defaultView = setupInt(f, config::kDefaultView, "0");
+    s.lastView = setupInt(f, config::kLastView, "0");
+    s.startViewLast = setupInt(f, config::kStartViewLast, "0");
+    s.useTrayMode = setupInt(f, config::kUseTrayMode, "0");
+    s.areaNum = setupInt(f, config::kAreaNum, "-1");
+    s.listNum = setupInt(f, config::kListNum, "-1");
+    s.mute = setupInt(f, config::kMute, "0");
+    s.taskId = setupInt(f, config::kTaskId, "0");
+    s.userPass = getText(f, config::kUserPass, "0", kSetupChars);
+    s.currentChannel = getText(f, config::kCurrentChannel, "", kLoadChannelChars);
     settings_ = s;
 
     loadChannelLists(lists, paths_.chlistFile);
@@ -108,17 +116,17 @@ bool ConfigStore::SaveSettings(const ChannelLists& lists) {
     const std::string& f = paths_.configFile;
     const Settings& s = settings_;
     // A read-only file does not stop the close; the result only tells the caller.
-    bool ok = Profile::writeInt(f, kSetup, "ALWAYS", s.always);
-    ok = Profile::writeInt(f, kSetup, "VOLUME_POS", s.volumePos) && ok;
-    ok = Profile::writeInt(f, kSetup, "MUTE", s.mute) && ok;
-    ok = Profile::writeInt(f, kSetup, "DEFAULT_VIEW", s.defaultView) && ok;
-    ok = Profile::writeInt(f, kSetup, "LAST_VIEW", s.lastView) && ok;
-    ok = Profile::writeInt(f, kSetup, "START_VIEW_LAST", s.startViewLast) && ok;
-    ok = Profile::writeInt(f, kSetup, "USE_TRAYMODE", s.useTrayMode) && ok;
-    ok = Profile::writeInt(f, kSetup, "AREA_NUM", s.areaNum) && ok;
-    ok = Profile::writeInt(f, kSetup, "LIST_NUM", s.listNum) && ok;
-    ok = Profile::writeInt(f, kSetup, "TASKID", s.taskId) && ok;
-    ok = Profile::writeString(f, kDmb, "CurrentChannel", s.currentChannel) && ok;
+    bool ok = putInt(f, config::kAlways, s.always);
+    ok = putInt(f, config::kVolumePos, s.volumePos) && ok;
+    ok = putInt(f, config::kMute, s.mute) && ok;
+    ok = putInt(f, config::kDefaultView, s.defaultView) && ok;
+    ok = putInt(f, config::kLastView, s.lastView) && ok;
+    ok = putInt(f, config::kStartViewLast, s.startViewLast) && ok;
+    ok = putInt(f, config::kUseTrayMode, s.useTrayMode) && ok;
+    ok = putInt(f, config::kAreaNum, s.areaNum) && ok;
+    ok = putInt(f, config::kListNum, s.listNum) && ok;
+    ok = putInt(f, config::kTaskId, s.taskId) && ok;
+    ok = putText(f, config::kCurrentChannel, s.currentChannel) && ok;
     ok = saveChannelLists(lists) && ok;
     if (hooks_.saveReservations) hooks_.saveReservations();
     if (s.useTrayMode == 1 && !paths_.timerProgram.empty())
@@ -127,21 +135,20 @@ bool ConfigStore::SaveSettings(const ChannelLists& lists) {
 }
 
 std::string ConfigStore::ReadCurrentChannel() const {
-    return Profile::getString(paths_.configFile, kDmb, "CurrentChannel", kNoChannel,
-                              kReadChannelChars);
+    return getText(paths_.configFile, config::kCurrentChannel, kNoChannel, kReadChannelChars);
 }
 
 bool ConfigStore::writeCurrentChannel(const std::string& key) {
     settings_.currentChannel = key;
-    return Profile::writeString(paths_.configFile, kDmb, "CurrentChannel", key);
+    return putText(paths_.configFile, config::kCurrentChannel, key);
 }
 
 bool ConfigStore::writeLastChannel(const std::string& key) {
-    return Profile::writeString(paths_.configFile, kDmb, "LastChannel", key);
+    return putText(paths_.configFile, config::kLastChannel, key);
 }
 
 bool ConfigStore::writeRecordFileName(const std::string& path) {
-    return Profile::writeString(paths_.configFile, kRec, "FileName", path);
+    return putText(paths_.configFile, config::kRecordFileName, path);
 }
 
 std::string ConfigStore::recordFolder() {

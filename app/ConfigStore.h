@@ -41,8 +41,8 @@ struct ConfigPaths {
     std::string helpFile;     // help.chm
     std::string timerProgram; // kobal_timer, beside the running program
 
-    // From "install_Dir"; when the value is missing or empty the user's install folder
-    // (kobal::paths::installFolder) stands in, so settings never land in the file system root.
+    // In config::settingsFolder(): from "install_Dir"; when the value is missing or empty the
+    // user's install folder stands in, so settings never land in the file system root.
     static ConfigPaths fromRegistry();
     static ConfigPaths forFolder(const std::string& folder);
 };

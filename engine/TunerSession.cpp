@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "engine/SessionWindow.h"
+#include "platform/ConfigIni.h"
 #include "platform/Dialogs.h"
-#include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "tuner/CTDMBDll.h"
 
@@ -43,10 +43,6 @@ std::u16string extensionOf(const std::u16string& path) {
 int keyNumber(const std::string& key, size_t from, size_t count) {
     if (from >= key.size()) return 0;
     return atoiText(key.substr(from, count));
-}
-
-std::string configFile() {
-    return paths::inInstall("config.ini");
 }
 
 } // namespace
@@ -167,7 +163,7 @@ int TunerSession::tune(const std::u16string& source) {
             }
             sleepMs(100);
         }
-        Profile::writeString(configFile(), "DMBControl", "CurrentChannel", currentKey_);
+        config::write(config::kCurrentChannel, currentKey_);
         if (tuner_->IsOpen() &&
             tuner_->SetChannel(keyNumber(currentKey_, 0, 2), keyNumber(currentKey_, 2, 2),
                                keyNumber(currentKey_, 4, std::string::npos), 0.0f)) {
@@ -239,8 +235,7 @@ void TunerSession::deviceAttached() {
 // Data pump thread, after the config blocks went out (no lock held): the channel delivers, so
 // mark it receivable.
 void TunerSession::onAnnounced() {
-    const std::string key =
-        Profile::getString(configFile(), "DMBControl", "CurrentChannel", "No-Channel", 31);
+    const std::string key = config::read(config::kCurrentChannel, "No-Channel", 31);
     // Only a key that names a slot marks one ("No-Channel" names none).
     if (key.size() >= 2 && key[0] >= '0' && key[0] <= '9' && key[1] >= '0' && key[1] <= '9') {
         const int slot = (key[0] - '0') * 10 + (key[1] - '0');
@@ -252,7 +247,7 @@ void TunerSession::onAnnounced() {
             outputs_.channelAvailable(slot);
         }
     }
-    Profile::writeString(configFile(), "DMBControl", "LastChannel", key);
+    config::write(config::kLastChannel, key);
     streamEstablished_ = true;
     outputs_.streamEstablished();
 }

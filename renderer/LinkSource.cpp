@@ -4,6 +4,7 @@
 #include "VideoDecoder.h"
 #include "link/RendererLinkProtocol.h"
 #include "platform/ByteReader.h"
+#include "platform/ConfigIni.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 
@@ -221,8 +222,7 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
 }
 
 void LinkSource::startRecording() {
-    const std::string path =
-        Profile::getString(paths::inInstall("config.ini"), "RECControl", "FileName", "", 260);
+    const std::string path = config::read(config::kRecordFileName, "", 260);
     std::lock_guard<std::mutex> lk(recLock_);
     // A start while recording begins the new file; the old one is closed complete.
     recorder_.start(path, videoConfig_, audioConfig_);

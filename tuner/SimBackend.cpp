@@ -1,8 +1,7 @@
 #include "tuner/SimBackend.h"
 
 #include "broadcast/AreaPresetTable.h"
-#include "platform/Paths.h"
-#include "platform/Profile.h"
+#include "platform/ConfigIni.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/TsPackets.h"
 
@@ -132,8 +131,7 @@ int SimBackend::configuredArea() {
         const int a = std::atoi(env);
         if (kobal::AreaPresetTable::validArea(a)) return a;
     }
-    const int a =
-        kobal::Profile::getInt(kobal::paths::inInstall("config.ini"), "SETUP", "AREA_NUM", 7);
+    const int a = kobal::config::readInt(kobal::config::kAreaNum, 7);
     return kobal::AreaPresetTable::validArea(a) ? a : 7;
 }
 

@@ -6,7 +6,7 @@
 //
 //   --timeshift AT:FOR pauses the live picture AT seconds in for FOR seconds (time shift).
 //   --record is for live channels only (a file is refused). It stores the path under
-//   [RECControl] FileName of config.ini in the install folder, as the player does.
+//   [RECControl] FileName of config.ini (kobal::config), as the player does.
 //
 // A live run works in a temporary install folder of its own unless KOBAL_HOME is set, so its
 // link, events and semaphores never meet a running player's and the user's config.ini stays
@@ -19,8 +19,7 @@
 #ifdef KOBAL_GRAB_LIVE
 #include "engine/SessionWindow.h"
 #include "engine/TunerSession.h"
-#include "platform/Paths.h"
-#include "platform/Profile.h"
+#include "platform/ConfigIni.h"
 #include "tools/PrivateInstallFolder.h"
 #include "tuner/CTDMBDll.h"
 #endif
@@ -242,8 +241,7 @@ int main(int argc, char** argv) {
         const int64_t elapsed = steadyMs() - t0;
 #ifdef KOBAL_GRAB_LIVE
         if (session && !o.record.empty() && !recording && session->streamEstablished()) {
-            kobal::Profile::writeString(kobal::paths::inInstall("config.ini"), "RECControl",
-                                        "FileName", o.record);
+            kobal::config::write(kobal::config::kRecordFileName, o.record);
             const uint32_t cmd[3] = {0x108, 12, 1};
             recording = session->link().sendCommand(cmd, sizeof cmd);
             std::printf("recording to %s: %s\n", o.record.c_str(),
