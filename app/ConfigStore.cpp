@@ -59,7 +59,7 @@ ConfigPaths ConfigPaths::forFolder(const std::string& folder) {
     p.chlistFile = folder + "/chlist.ini";
     p.playlistFile = folder + "/plist.lst";
     p.helpFile = folder + "/help.chm";
-    p.timerProgram = paths::programFolder() + "/kobal_timer";
+    p.timerProgram = paths::siblingProgram("kobal_timer", "timer");
     return p;
 }
 

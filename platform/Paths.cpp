@@ -92,6 +92,15 @@ std::string runtimeFolder() {
     return dir;
 }
 
+std::string siblingProgram(const std::string& name, const std::string& buildFolder) {
+    const std::string beside = programFolder() + "/" + name;
+    if (::access(beside.c_str(), X_OK) == 0) return beside;
+    const std::string built =
+        std::filesystem::path(programFolder() + "/../" + buildFolder + "/" + name)
+            .lexically_normal();
+    return ::access(built.c_str(), X_OK) == 0 ? built : beside;
+}
+
 std::string programFolder() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);

@@ -17,6 +17,10 @@ std::string programFolder();
 std::string cacheFolder();
 std::string videosFolder();
 
+// Another of our programs: beside this one, else (a build tree) in ../<buildFolder>/;
+// the first that can be run, or the path beside this one when neither can.
+std::string siblingProgram(const std::string& name, const std::string& buildFolder);
+
 // installFolder() + "/" + name.
 std::string inInstall(const std::string& name);
 

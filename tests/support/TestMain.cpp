@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     std::string runtime = home + "/run";
     std::filesystem::create_directories(runtime);
     setenv("KOBAL_RUNTIME_DIR", runtime.c_str(), 1);
+    // Scheduled starts go to a folder of the test home, never to the user's systemd folder.
+    setenv("KOBAL_SCHEDULER_DIR", (home + "/systemd").c_str(), 1);
     int rc = RUN_ALL_TESTS();
     if (!std::getenv("KOBAL_KEEP_TEST_HOME")) {
         kobal::test::removeNamedObjects();

@@ -1,0 +1,16 @@
+#pragma once
+// Whole-file reads and crash-safe writes for the reservation and alarm files.
+#include <string>
+
+namespace kobal {
+
+// At most 16 MiB (these files are a few kilobytes); false when missing, unreadable or larger.
+bool readWholeFile(const std::string& path, std::string* bytes);
+// Writes a temporary file beside path, syncs it and renames it over path.
+bool writeFileAtomically(const std::string& path, const std::string& bytes);
+// True when path is gone afterwards.
+bool removeFile(const std::string& path);
+// Renames a damaged file to path + ".broken" (replacing an older one); returns the new name.
+std::string keepAside(const std::string& path);
+
+} // namespace kobal
