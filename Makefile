@@ -10,7 +10,8 @@ PACKAGES := cmake g++ pkg-config ninja-build \
 	libcurl4-openssl-dev libudev-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	python3-pyftpdlib \
-	fonts-ipafont-gothic fonts-ipafont-mincho
+	fonts-ipafont-gothic fonts-ipafont-mincho \
+	clang libclang-rt-14-dev
 
 # Node.js and npm run the tuner server the server-backend tests talk to (its npm package is
 # installed into the build folder by the test itself). Any installed npm will do, so these
@@ -20,7 +21,7 @@ NODE_PACKAGES := nodejs npm
 # Programs for looking at real windows (screenshots); not needed by the tests.
 SCREEN_PACKAGES := xvfb xauth imagemagick
 
-.PHONY: all deps build test run screen-deps clean format
+.PHONY: all deps build test run screen-deps clean format sanitize fuzz
 
 all: build
 
@@ -54,6 +55,33 @@ test: build
 
 run: build
 	exec $(BUILD_DIR)/app/kobal_player
+
+# The sanitizer build: AddressSanitizer and UBSan (any report fails), the whole suite. With
+# clang it is also the fuzzing build: every library carries libFuzzer's coverage and the fuzz
+# targets are libFuzzer programs (`make fuzz` reuses it); with gcc only the sanitizers.
+SAN_DIR ?= build-san
+SECONDS ?= 30
+SAN_ENV := QT_QPA_PLATFORM=offscreen TZ=Asia/Tokyo \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
+
+$(SAN_DIR)/build.ninja:
+	@if command -v clang++ >/dev/null; then \
+	  CC=clang CXX=clang++ cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOBAL_FUZZ=ON; \
+	else \
+	  cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOBAL_ASAN=ON; \
+	fi
+
+sanitize: deps $(SAN_DIR)/build.ninja
+	cmake --build $(SAN_DIR) -j $(JOBS)
+	cd $(SAN_DIR) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS)
+
+# Fuzzes every target for SECONDS seconds (libFuzzer, clang); new inputs collect in
+# $(SAN_DIR)/fuzz/<target>/, crashes in $(SAN_DIR)/fuzz/crash-<target>-*.
+fuzz: deps $(SAN_DIR)/build.ninja
+	cmake --build $(SAN_DIR) -j $(JOBS) --target fuzz_all
+	$(SAN_ENV) tests/fuzz/run.sh $(SAN_DIR) $(SECONDS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
