@@ -9,6 +9,8 @@
 // (KOBAL_TUNER=replay, KOBAL_REPLAY_DIR=folder of <channel>.ts) so the simulator's encoders do
 // not count, and run under an X server of the screen size to measure (xvfb-run -s "-screen 0
 // 1920x1080x24"). The updater's verdict wait of a real start (3000 ms) comes before all this.
+// KOBAL_STATS_DETAIL=1 prints each change: when the new graph stood and when its first picture
+// came after the first IDR picture reached the renderer.
 #include "app/CPlayerDlg.h"
 #include "app/PlayerCommands.h"
 #include "renderer/MediaGraph.h"
@@ -170,11 +172,24 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         dlg.onCommand(direction > 0 ? cmd::kChannelUp : cmd::kChannelDown);
-        if (!pumpUntil([&] { return showing(dlg, before); }, 10000)) {
+        qint64 built = -1, ready = -1;
+        if (!pumpUntil(
+                [&] {
+                    if (built < 0 && before.expired() && dlg.graph()) built = t.elapsed();
+                    if (built >= 0 && ready < 0 && !dlg.state().opening) ready = t.elapsed();
+                    return showing(dlg, before);
+                },
+                10000)) {
             std::fprintf(stderr, "change %d showed nothing\n", i + 1);
             return 1;
         }
         took.push_back(t.elapsed());
+        if (std::getenv("KOBAL_STATS_DETAIL"))
+            std::printf("  change %d: %lld ms (graph %lld, ready %lld), first picture %lld ms "
+                        "after the first IDR\n",
+                        i + 1, static_cast<long long>(took.back()), static_cast<long long>(built),
+                        static_cast<long long>(ready),
+                        static_cast<long long>(dlg.graph()->presenter()->firstPictureLatencyMs()));
         pumpUntil([] { return false; }, 1500);
     }
     if (!took.empty()) {
