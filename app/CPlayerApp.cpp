@@ -6,6 +6,7 @@
 #include "platform/Messenger.h"
 #include "platform/NamedObjects.h"
 #include "platform/Process.h"
+#include "platform/Registry.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -118,6 +119,7 @@ int CPlayerApp::run(const QStringList& arguments) {
     });
 
     Messenger::postClose(kTimerTitle); // the timer's tray icon gives way to the player
+    Registry::ensureInstalled();       // the first start stands in for the installer
 
     auto recent = freshEvent(kRecentVersionEvent);
     auto old = freshEvent(kOldVersionEvent);
