@@ -89,6 +89,8 @@ bool CPlayerDlg::initialise() {
     buildControls();
 
     start_ = config_.LoadSettings(lists_);
+    playlist_.load(config_.paths().playlistFile);
+    setAcceptDrops(true);
     s_.volumePosition = start_.volumePos;
     s_.savedVolume = start_.volumePos;
     if (start_.muted) {
@@ -187,6 +189,15 @@ void CPlayerDlg::onTimer(int id) {
     case timers::kLowSignal:
         lowSignalCheck();
         break;
+    case timers::kRecordTime:
+        recordTimer();
+        break;
+    case timers::kPosition:
+        positionTimer();
+        break;
+    case timers::kTimeShift:
+        timeShiftTimer();
+        break;
     case timers::kScanRetry:
         if (!startScan(ScanArea))
             showMessage(QStringLiteral("USBデバイスが見つかりません。システムを確認してください。"),
@@ -276,6 +287,7 @@ void CPlayerDlg::prepareOpen() {
         display = currentLink_ = pendingLink_;
         pendingLink_.clear();
     }
+    sourcePrepared(display);
     streamEstablished_ = false;
     s_.lowSignalTick = -1;
     s_.timeShiftActive = false;
@@ -356,12 +368,15 @@ void CPlayerDlg::openFinished(std::shared_ptr<render::MediaGraph> g, long hr,
     }
     s_.opening = false;
     openInProgress_ = false;
+    sourceOpened(hr == render::S_OK && !s_.closing, link);
     updateCursor();
     panels_->clearCaptions();
     if (!pendingLink_.empty()) startTimerId(timers::kPrepareOpen, 100);
 }
 
 void CPlayerDlg::stopPlayback() {
+    // Every way the source goes (power off, device removal, a scan, sleep) ends a recording.
+    if (s_.recording) StopRecording(false);
     s_.playState = 3;
     stopTimerId(timers::kSignalPoll);
     if (graph()) {
@@ -373,6 +388,16 @@ void CPlayerDlg::stopPlayback() {
 long CPlayerDlg::onRendererCopyData(unsigned long command, long processId,
                                     const std::vector<uint8_t>& data) {
     if (!session_) return 0;
+    if (command == cmd::kCopyDataRecord && processId == long(getpid())) {
+        if (s_.recording)
+            StopRecording();
+        else
+            StartRecording();
+        return 1;
+    }
+    // The renderer stopped: what it wrote is complete; the recording is over.
+    if (command == kCopyDataRendererStopped && processId == long(getpid()) && s_.recording)
+        StopRecording(false);
     const long result = session_->onCopyData(command, processId, data);
     s_.sourceKind = session_->sourceKind();
     if (command == kCopyDataRendererReady && result) {
@@ -487,6 +512,8 @@ void CPlayerDlg::tuneKey(const std::string& key) {
     if (!r || r->state != 1 || !session_) return;
     session_->setCurrentKey(key);
     config_.writeCurrentChannel(key);
+    timeShiftBudget_.channelTuned();
+    timeShifted_ = false;
     s_.powerOn = true;
     refreshButtons();
     openPath("x-dmb://" + lowerCase(key));
@@ -732,8 +759,38 @@ void CPlayerDlg::onCommand(int id) {
     case cmd::kAudioSub:
         switchAudio(2);
         break;
+    case cmd::kRecordStart:
+        StartRecording();
+        break;
+    case cmd::kRecordStop:
+        StopRecording();
+        break;
+    case cmd::kRecordToggle:
+        ToggleRecording();
+        break;
+    case cmd::kOpenFile:
+        openFiles();
+        break;
+    case cmd::kTimeShiftStart:
+    case cmd::kTimeShiftPauseButton:
+        timeShiftStart();
+        break;
+    case cmd::kTimeShiftPlay:
+    case cmd::kTimeShiftPlayButton:
+        timeShiftPlay();
+        break;
+    case cmd::kTimeShiftKey:
+        if (s_.timeShiftActive)
+            timeShiftPlay();
+        else
+            timeShiftStart();
+        break;
+    case cmd::kTimeShiftStop:
+    case cmd::kTimeShiftStopButton:
+        timeShiftStop();
+        break;
     default:
-        break; // time shift, recording, scans and panels come with their own pieces
+        break; // scans and panels come with their own pieces
     }
 }
 
@@ -783,6 +840,7 @@ void CPlayerDlg::closeSequence() {
     for (auto& [id, t] : timers_) t->stop();
     lower();
     hide();
+    if (s_.recording) StopRecording(false);
     if (session_) session_->onCopyData(kCopyDataStop, long(getpid()), {});
     // A scan in progress ends by itself within its slotList; the tuner must outlive it.
     pumpUntil([this] { return !s_.scanning; }, 15000);

@@ -11,6 +11,8 @@
 #include "app/ConfigStore.h"
 #include "app/PlayerTimers.h"
 #include "channels/ChannelScan.h"
+#include "media/Playlist.h"
+#include "media/TimeShift.h"
 
 #include "skin/QXBaseDialog.h"
 
@@ -64,6 +66,24 @@ public:
 
     // Hook for the iEPG import of a later piece of work; the default reports the path.
     std::function<void(const std::string& path)> importIepg;
+    // The open-file dialog "ファイル選択" (multi-select, starting in `folder`); tests answer it.
+    std::function<QStringList(const QString& folder)> chooseFiles;
+
+    // Recording, playback and time shift (PlayerMedia.cpp).
+    void StartRecording();
+    // ask: a reserved recording asks before it stops (not when the window closes).
+    void StopRecording(bool ask = true);
+    void ToggleRecording();
+    void openFiles();
+    void playEntry(int index);
+    void seekTo(int64_t tenths);
+    void onGraphEvent(long code);
+    const media::Playlist& playlist() const { return playlist_; }
+    const media::TimeShiftBudget& timeShiftBudget() const { return timeShiftBudget_; }
+    QString elapsedDisplay() const { return elapsed_; }
+    QString positionDisplay() const { return position_; }
+    QString title() const { return title_; }
+    int64_t durationTenths() const { return durationTenths_; }
 
     // State, for the window's own pieces and tests.
     struct State {
@@ -181,6 +201,20 @@ private:
     void updateCursor();
     void showPicture(int id); // 501, 502, 0 hides
 
+    // Recording, playback and time shift (PlayerMedia.cpp).
+    void recordTimer();
+    void positionTimer();
+    void timeShiftStart();
+    void timeShiftPlay();
+    void timeShiftStop();
+    void timeShiftTimer();
+    bool timeShiftRefused();
+    void sendRecordCommand(uint32_t value);
+    void sourcePrepared(const std::string& display);
+    void sourceOpened(bool ok, const std::string& link);
+    void dragEnterEvent(QDragEnterEvent*) override;
+    void dropEvent(QDropEvent*) override;
+
     void closeSequence();
     void buildControls();
     void refreshButtons();
@@ -218,6 +252,16 @@ private:
     int pictureId_ = 0;
     class CBitmapSlider* volume_ = nullptr;
     std::map<int, QAbstractButton*> buttons_;
+    // Recording, playback and time shift.
+    media::Playlist playlist_;
+    media::TimeShiftBudget timeShiftBudget_;
+    bool timeShifted_ = false; // the picture runs behind the broadcast since a pause
+    bool reservedRecording_ = false;
+    bool recordToggleAllowed_ = true;
+    long long recordStartMs_ = 0;
+    int lastSecond_ = -1;
+    int64_t durationTenths_ = 0;
+    QString elapsed_, position_, title_;
 };
 
 } // namespace kobal

@@ -33,6 +33,9 @@ inline constexpr int kPlaylist = 1051;
 inline constexpr int kReservations = 1053; // "option"
 inline constexpr int kRecordToggle = 1054;
 
+// Copy-data the window sends itself: start or stop recording (the playback panel's toggle).
+inline constexpr unsigned long kCopyDataRecord = 10;
+
 // Menu 462 (the skinned menu bar posts the same ids).
 inline constexpr int kTimeShiftStart = 32797;
 inline constexpr int kTimeShiftPlay = 32798;

@@ -98,8 +98,7 @@ void PlayerRendererHost::postGraphEvent() {
             if (!w) return;
             if (auto g = w->graph()) {
                 long code, p1, p2;
-                while (g->GetEvent(&code, &p1, &p2, 0) == render::S_OK) {
-                }
+                while (g->GetEvent(&code, &p1, &p2, 0) == render::S_OK) w->onGraphEvent(code);
             }
         },
         Qt::QueuedConnection);

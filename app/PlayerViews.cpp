@@ -100,7 +100,10 @@ void CPlayerDlg::refreshButtons() {
         if (b.id == cmd::kPowerOff) shown = shown && current;
         if (b.id == cmd::kMute) shown = shown && !s_.muted;
         if (b.id == cmd::kSound) shown = shown && s_.muted;
-        if (b.id == cmd::kRecordStop || b.id == cmd::kTimeShiftPlayButton) shown = false;
+        if (b.id == cmd::kRecordStart) shown = shown && !s_.recording;
+        if (b.id == cmd::kRecordStop) shown = shown && s_.recording && view == SkinView::Normal;
+        if (b.id == cmd::kTimeShiftPauseButton) shown = shown && !s_.timeShiftActive;
+        if (b.id == cmd::kTimeShiftPlayButton) shown = shown && s_.timeShiftActive;
         button->setVisible(shown);
     }
     for (int id : {cmd::kChannelUp, cmd::kChannelDown, cmd::kTheaterButton})

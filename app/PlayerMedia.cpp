@@ -1,0 +1,322 @@
+// The main window's recording, file playback and time shift. The renderer writes the
+// recording; the window names the file, checks the disk and sends start and stop over the
+// renderer link. Files open through the same worker as channels.
+#include "app/CPlayerDlg.h"
+#include "app/PlayerCommands.h"
+#include "engine/TunerSession.h"
+#include "link/RendererLinkProtocol.h"
+#include "media/CPlayerGraph.h"
+#include "media/RecorderControl.h"
+#include "platform/Dialogs.h"
+#include "renderer/MediaGraph.h"
+#include "ui/InfoPanels.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QTimer>
+#include <ctime>
+#include <unistd.h>
+
+namespace kobal {
+namespace {
+
+constexpr const char* kTitle = "Kobal メッセージ";
+const QString kOverBudget =
+    QStringLiteral("タイムシフトが許容範囲を超えたため、再生に切り替わりました。");
+
+long long tickMs() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+std::string recordFolder() {
+    std::string folder = ConfigStore::recordFolder();
+    if (folder.empty()) {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd)) folder = cwd;
+    }
+    return folder;
+}
+
+bool isLinkName(const std::string& s) {
+    return s.compare(0, 5, "x-dmb") == 0;
+}
+
+std::string fileTitle(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+// --- recording -------------------------------------------------------------------------------
+
+void CPlayerDlg::sendRecordCommand(uint32_t value) {
+    if (!session_) return;
+    const uint32_t command[3] = {records::kRecordingCommand, 12, value};
+    session_->link().sendCommand(command, sizeof command);
+}
+
+void CPlayerDlg::StartRecording() {
+    if (s_.recording || s_.sourceKind == 3 || !session_ || session_->currentKey().empty() ||
+        s_.signalLevel == 0 || !streamEstablished_ || !isLinkName(currentLink_))
+        return;
+    if (s_.timeShiftActive) {
+        messageBox("タイムシフト中には録画ができません。", kTitle, MB_OK);
+        return;
+    }
+    const std::string folder = recordFolder();
+    if (!media::enoughSpaceToRecord(folder)) {
+        stopTimerId(timers::kReservation);
+        const QString text = QStringLiteral("ディスク容量が不足しています。");
+        showMessage(text, 200);
+        setStatus(text);
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    // The name is claimed by creating the file, so an earlier recording is never overwritten
+    // and a folder or file that cannot be made is reported instead of a "REC" over nothing.
+    const media::RecordFile file =
+        media::claimRecordFile(folder, media::recordFileName(currentLink_, local));
+    if (file.path.empty()) {
+        messageBox("録画ファイルを作成できません。\n" + file.error, kTitle, MB_OK | MB_ICONERROR);
+        return;
+    }
+    config_.writeRecordFileName(file.path);
+    sendRecordCommand(records::kRecordStart);
+    s_.recording = true;
+    recordToggleAllowed_ = false;
+    panels_->setRecording(true);
+    panels_->setElapsed(0);
+    elapsed_ = QStringLiteral("00:00:00");
+    lastSecond_ = 0;
+    recordStartMs_ = tickMs();
+    startTimerId(timers::kRecordTime, 1000);
+    refreshButtons();
+}
+
+void CPlayerDlg::StopRecording(bool ask) {
+    if (!s_.recording) return;
+    if (ask && reservedRecording_ && !s_.closing &&
+        messageBox("録画を中止しますが、よろしいですか", kTitle, MB_YESNO) != IDYES)
+        return;
+    s_.recording = false;
+    sendRecordCommand(records::kRecordStop);
+    panels_->setRecording(false);
+    stopTimerId(timers::kRecordTime);
+    elapsed_.clear();
+    recordToggleAllowed_ = true;
+    reservedRecording_ = false; // the reservations' bookkeeping comes with the reservations
+    refreshButtons();
+}
+
+void CPlayerDlg::ToggleRecording() {
+    if (s_.opening || openInProgress_ || s_.scanning || !recordToggleAllowed_ || s_.sourceKind == 3)
+        return;
+    if (media::enoughSpaceToRecord(recordFolder()))
+        onRendererCopyData(cmd::kCopyDataRecord, long(getpid()), {});
+    reservedRecording_ = false;
+}
+
+void CPlayerDlg::recordTimer() {
+    const long long e = tickMs() - recordStartMs_;
+    const int second = int(e / 1000 % 60);
+    if (second != lastSecond_) {
+        lastSecond_ = second;
+        if (s_.recording) {
+            panels_->setElapsed(e / 1000);
+            elapsed_ = QString::fromStdString(media::clockText(e / 100));
+        } else {
+            elapsed_ = QStringLiteral("00:00:00");
+            return;
+        }
+        update();
+    }
+    if (s_.recording) startTimerId(timers::kRecordTime, 1000);
+}
+
+// --- sources ---------------------------------------------------------------------------------
+
+// UI thread, before the worker opens `display`: a file ends a recording and time shift.
+void CPlayerDlg::sourcePrepared(const std::string& display) {
+    if (!isLinkName(display) && s_.recording) StopRecording(false);
+    stopTimerId(timers::kTimeShift);
+    stopTimerId(timers::kPosition);
+    durationTenths_ = 0;
+    position_.clear();
+    if (s_.timeShiftActive) {
+        s_.timeShiftActive = false;
+        refreshButtons();
+    }
+}
+
+void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
+    if (!ok || isLinkName(link)) {
+        if (ok) title_ = QString::fromStdString(link);
+        return;
+    }
+    if (!media::isRecordedFile(link)) return;
+    if (session_) {
+        session_->setSourceKind(kSourceFile);
+        session_->setCurrentKey("");
+    }
+    s_.sourceKind = 3;
+    recordToggleAllowed_ = false;
+    title_ = QString::fromStdString(fileTitle(link));
+    durationTenths_ = media::CPlayerGraph(graph()).GetDuration();
+    position_ = QString::fromStdString(media::positionText(0, durationTenths_));
+    setStatus(title_);
+    startTimerId(timers::kPosition, 100);
+}
+
+void CPlayerDlg::positionTimer() {
+    auto g = graph();
+    if (!g || s_.sourceKind != 3) return;
+    int64_t p = 0;
+    if (media::CPlayerGraph(g).GetPosition(&p))
+        position_ = QString::fromStdString(media::positionText(p, durationTenths_));
+    startTimerId(timers::kPosition, 300);
+}
+
+void CPlayerDlg::seekTo(int64_t tenths) {
+    if (s_.sourceKind != 3 || openInProgress_) return;
+    media::CPlayerGraph(graph()).Seek(std::clamp<int64_t>(tenths, 0, durationTenths_));
+}
+
+void CPlayerDlg::openFiles() {
+    QString folder = QString::fromStdString(ConfigStore::recordFolder());
+    const QStringList files =
+        chooseFiles ? chooseFiles(folder)
+                    : QFileDialog::getOpenFileNames(this, QStringLiteral("ファイル選択"), folder,
+                                                    QStringLiteral("1SEG REC Files (*.rec);;All "
+                                                                   "Files (*)"));
+    if (files.isEmpty()) return;
+    if (s_.captionsOn) toggleCaptions();
+    if (s_.recording) {
+        if (messageBox("再生を行うと録画が停止します。再生を行いますか。", kTitle, MB_YESNO) !=
+            IDYES)
+            return;
+        StopRecording(false);
+    }
+    stopTimerId(timers::kTimeShift);
+    // Only the first selected file plays; it is the playlist's only entry.
+    playlist_.clear();
+    playlist_.append(files.front().toStdString());
+    playlist_.save(config_.paths().playlistFile);
+    playEntry(0);
+}
+
+void CPlayerDlg::playEntry(int index) {
+    if (index < 0 || index >= playlist_.count() || s_.closing) return;
+    playlist_.setIndex(index);
+    const std::string path = playlist_.current();
+    if (openInProgress_) {
+        pendingLink_ = path;
+        return;
+    }
+    currentLink_ = path;
+    startTimerId(timers::kPrepareOpen, 100);
+}
+
+void CPlayerDlg::onGraphEvent(long code) {
+    if (code != render::EC_COMPLETE || s_.sourceKind != 3) return;
+    // The index moves on; the next entry plays when it is chosen in the playlist.
+    playlist_.advance();
+    if (auto g = graph()) g->Pause();
+    s_.playState = 3;
+    stopTimerId(timers::kPosition);
+    position_ = QString::fromStdString(media::positionText(durationTenths_, durationTenths_));
+    update();
+}
+
+void CPlayerDlg::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+// Dropped ".pl" files are iEPG reservations; anything else is not for the player.
+void CPlayerDlg::dropEvent(QDropEvent* e) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : e->mimeData()->urls()) {
+        const QString path = url.toLocalFile();
+        if (path.toLower().endsWith(QStringLiteral(".pl"))) paths.push_back(path.toStdString());
+    }
+    for (const std::string& p : paths) importIepg(p);
+    e->acceptProposedAction();
+}
+
+// --- time shift ------------------------------------------------------------------------------
+
+bool CPlayerDlg::timeShiftRefused() {
+    if (!graph() || s_.recording || s_.sourceKind == 3 || s_.lowSignalShown) return true;
+    if (s_.captionsOn) {
+        messageBox("字幕表示中は、タイムシフトは実行できません。", kTitle, MB_OK);
+        return true;
+    }
+    return false;
+}
+
+void CPlayerDlg::timeShiftStart() {
+    if (!streamEstablished_ || s_.timeShiftActive || timeShiftRefused()) return;
+    // The renderer keeps an hour at most: the budget counts every paused second per channel.
+    if (timeShiftBudget_.exhausted()) {
+        showMessage(kOverBudget, 200);
+        return;
+    }
+    startTimerId(timers::kTimeShift, 1000);
+    graph()->Pause();
+    s_.playState = 2;
+    s_.timeShiftActive = true;
+    timeShifted_ = true;
+    refreshButtons();
+}
+
+void CPlayerDlg::timeShiftPlay() {
+    if (timeShiftRefused() || !s_.timeShiftActive) return;
+    stopTimerId(timers::kTimeShift);
+    graph()->Run();
+    s_.playState = 1;
+    s_.timeShiftActive = false;
+    refreshButtons();
+}
+
+void CPlayerDlg::timeShiftStop() {
+    if (!graph() || s_.recording || s_.sourceKind == 3 || !session_ ||
+        (!s_.timeShiftActive && !timeShifted_))
+        return;
+    stopTimerId(timers::kTimeShift);
+    s_.timeShiftActive = false;
+    s_.lowSignalArmed = false;
+    s_.lowSignalMillis = 0;
+    refreshButtons();
+    // Back to the broadcast: the channel is tuned again (which gives the budget back).
+    const std::string key = session_->currentKey();
+    if (!key.empty()) tuneKey(key);
+}
+
+void CPlayerDlg::timeShiftTimer() {
+    if (!s_.timeShiftActive) return;
+    if (!timeShiftBudget_.tick()) {
+        startTimerId(timers::kTimeShift, 1000);
+        return;
+    }
+    showMessage(kOverBudget, 200);
+    // The message shows for two seconds before the picture moves again.
+    QTimer::singleShot(2000, this, [this] {
+        if (!s_.timeShiftActive) return;
+        if (auto g = graph()) g->Run();
+        s_.playState = 1;
+        s_.timeShiftActive = false;
+        refreshButtons();
+    });
+}
+
+} // namespace kobal
