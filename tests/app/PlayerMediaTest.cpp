@@ -1,0 +1,204 @@
+// Recording, playing the recording back and time shift, end to end offscreen: the simulator
+// tuner, the real engine and the real renderer, driven through the main window's commands.
+#include "app/CPlayerDlg.h"
+#include "app/PlayerCommands.h"
+#include "media/RecorderControl.h"
+#include "platform/Dialogs.h"
+#include "platform/Profile.h"
+#include "platform/Registry.h"
+#include "renderer/MediaGraph.h"
+#include "renderer/Presenter.h"
+#include "tests/support/TestSupport.h"
+#include "ui/InfoPanels.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace kobal;
+
+namespace {
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
+bool pumpUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Starts the player on area 7 and waits for live pictures with the stream established.
+bool startLive(CPlayerDlg& dlg) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    if (!test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n")) return false;
+    if (!dlg.initialise()) return false;
+    return pumpUntil(
+        [&] {
+            auto g = dlg.graph();
+            return g && g->presenter() && g->presenter()->picturesShown() > 10 &&
+                   dlg.state().signalLevel > 0;
+        },
+        20000);
+}
+
+struct Answers {
+    std::vector<std::string> asked;
+    int answer = IDNO;
+    Answers() {
+        setMessageBoxHandler([this](const MessageBoxRequest& r) {
+            asked.push_back(r.text);
+            return answer;
+        });
+    }
+    ~Answers() { setMessageBoxHandler({}); }
+};
+
+} // namespace
+
+TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
+    ensureApp();
+    const std::string folder = test::homeDir() + "/videos/Kobal";
+    ASSERT_TRUE(Registry::write("rec_Dir", folder));
+    Answers answers;
+    CPlayerDlg dlg;
+    ASSERT_TRUE(startLive(dlg));
+
+    // A recording folder that cannot be made: a message, no "REC".
+    ASSERT_TRUE(Registry::write("rec_Dir", test::homeDir() + "/config.ini/x"));
+    dlg.onCommand(cmd::kRecordStart);
+    EXPECT_FALSE(dlg.state().recording);
+    EXPECT_FALSE(dlg.panels().recording().blinking());
+    ASSERT_EQ(answers.asked.size(), 1u);
+    EXPECT_EQ(answers.asked[0].rfind("録画ファイルを作成できません。", 0), 0u);
+    ASSERT_TRUE(Registry::write("rec_Dir", folder));
+
+    dlg.onCommand(cmd::kRecordStart);
+    ASSERT_TRUE(dlg.state().recording);
+    EXPECT_TRUE(dlg.panels().recording().blinking());
+    const std::string path =
+        Profile::getString(test::homeDir() + "/config.ini", "RECControl", "FileName", "", 260);
+    ASSERT_EQ(path.rfind(folder + "/", 0), 0u) << path;
+    ASSERT_TRUE(pumpUntil([&] { return dlg.elapsedDisplay() == "00:00:10"; }, 13000))
+        << dlg.elapsedDisplay().toStdString();
+    // No channel change and no time shift while recording.
+    dlg.onCommand(cmd::kTimeShiftStart);
+    EXPECT_FALSE(dlg.state().timeShiftActive);
+
+    // Opening a file while recording asks; No keeps the recording and the live source.
+    dlg.chooseFiles = [&](const QString& start) {
+        EXPECT_EQ(start.toStdString(), folder); // where the recordings are
+        return QStringList{QString::fromStdString(path), QStringLiteral("/no/second.rec"),
+                           QStringLiteral("/no/third.rec")};
+    };
+    answers.asked.clear();
+    dlg.onCommand(cmd::kOpenFile);
+    ASSERT_EQ(answers.asked.size(), 1u);
+    EXPECT_EQ(answers.asked[0], "再生を行うと録画が停止します。再生を行いますか。");
+    EXPECT_TRUE(dlg.state().recording);
+    EXPECT_EQ(dlg.state().sourceKind, 1);
+
+    // Yes: the recording stops complete and only the first selected file plays.
+    answers.answer = IDYES;
+    dlg.onCommand(cmd::kOpenFile);
+    EXPECT_FALSE(dlg.state().recording);
+    EXPECT_FALSE(dlg.panels().recording().blinking());
+    EXPECT_EQ(dlg.playlist().entries(), std::vector<std::string>{path});
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            auto g = dlg.graph();
+            return dlg.state().sourceKind == 3 && g && g->presenter() &&
+                   g->presenter()->picturesShown() > 5;
+        },
+        10000));
+    EXPECT_EQ(dlg.title().toStdString(), path.substr(folder.size() + 1));
+    EXPECT_GE(dlg.durationTenths(), 85);
+    EXPECT_LE(dlg.durationTenths(), 115);
+
+    // Recording is refused while a file plays.
+    dlg.onCommand(cmd::kRecordStart);
+    EXPECT_FALSE(dlg.state().recording);
+
+    // Seek to the middle, then play to the end: the position shows the duration.
+    dlg.seekTo(dlg.durationTenths() / 2);
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            int64_t p = 0;
+            return dlg.graph() && dlg.graph()->GetCurrentPosition(&p) == render::S_OK &&
+                   p >= (dlg.durationTenths() / 2 - 5) * 1000000;
+        },
+        3000));
+    const std::string whole = media::clockText(dlg.durationTenths());
+    ASSERT_TRUE(pumpUntil([&] { return dlg.state().playState == 3; }, 10000));
+    EXPECT_EQ(dlg.positionDisplay().toStdString(), whole + " / " + whole);
+
+    // The file is an ordinary TS with both streams.
+    std::string out;
+    ASSERT_EQ(test::runCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" +
+                                   path + "'",
+                               &out),
+              0);
+    EXPECT_NE(out.find("h264"), std::string::npos);
+    EXPECT_NE(out.find("aac"), std::string::npos);
+}
+
+TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
+    ensureApp();
+    Answers answers;
+    CPlayerDlg dlg;
+    ASSERT_TRUE(startLive(dlg));
+    ASSERT_TRUE(
+        pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000));
+
+    // Captions shown: refused with its message.
+    dlg.onCommand(cmd::kCaptions);
+    dlg.onCommand(cmd::kTimeShiftStart);
+    EXPECT_FALSE(dlg.state().timeShiftActive);
+    ASSERT_EQ(answers.asked.size(), 1u);
+    EXPECT_EQ(answers.asked[0], "字幕表示中は、タイムシフトは実行できません。");
+    dlg.onCommand(cmd::kCaptions);
+
+    dlg.onCommand(cmd::kTimeShiftKey);
+    ASSERT_TRUE(dlg.state().timeShiftActive);
+    EXPECT_EQ(dlg.state().playState, 2);
+    EXPECT_TRUE(dlg.button(cmd::kTimeShiftPlayButton)->isVisible());
+    auto g = dlg.graph();
+    const int64_t pausedAt = g->presenter()->lastShownUs();
+    const size_t shown = g->presenter()->picturesShown();
+
+    // Recording is refused during time shift.
+    answers.asked.clear();
+    dlg.onCommand(cmd::kRecordStart);
+    EXPECT_FALSE(dlg.state().recording);
+    ASSERT_EQ(answers.asked.size(), 1u);
+    EXPECT_EQ(answers.asked[0], "タイムシフト中には録画ができません。");
+
+    pumpUntil([] { return false; }, 5000);         // five seconds of broadcast wait in the renderer
+    EXPECT_GE(dlg.timeShiftBudget().seconds(), 4); // one a second while paused
+    EXPECT_LE(dlg.timeShiftBudget().seconds(), 5);
+    EXPECT_GE(g->queue().oldestAgeMs(), 4000);
+
+    // Play: the pictures go on from the paused one, five seconds behind the broadcast.
+    dlg.onCommand(cmd::kTimeShiftKey);
+    EXPECT_FALSE(dlg.state().timeShiftActive);
+    ASSERT_TRUE(pumpUntil([&] { return g->presenter()->picturesShown() > shown + 2; }, 3000));
+    EXPECT_LT(g->presenter()->lastShownUs() - pausedAt, 1000000);
+
+    // Stop: back to the broadcast by tuning the channel again, which gives the budget back.
+    dlg.onCommand(cmd::kTimeShiftStop);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.graph() && dlg.graph() != g; }, 10000));
+    EXPECT_EQ(dlg.timeShiftBudget().seconds(), 0);
+}
