@@ -771,6 +771,9 @@ void CPlayerDlg::onCommand(int id) {
     case cmd::kOpenFile:
         openFiles();
         break;
+    case cmd::kPlaylist:
+        showPlaylistWindow();
+        break;
     case cmd::kTimeShiftStart:
     case cmd::kTimeShiftPauseButton:
         timeShiftStart();

@@ -84,6 +84,12 @@ public:
     QString positionDisplay() const { return position_; }
     QString title() const { return title_; }
     int64_t durationTenths() const { return durationTenths_; }
+    class CPlaybackPanel* playbackPanel() const {
+        return playbackPanel_;
+    }
+    class CPlaylistWindow* playlistWindow() const {
+        return playlistWindow_;
+    }
 
     // State, for the window's own pieces and tests.
     struct State {
@@ -214,6 +220,9 @@ private:
     void sourceOpened(bool ok, const std::string& link);
     void dragEnterEvent(QDragEnterEvent*) override;
     void dropEvent(QDropEvent*) override;
+    void dropFiles(const QStringList& paths);
+    void showPlaylistWindow();
+    void refreshPlaylistWindow();
 
     void closeSequence();
     void buildControls();
@@ -262,6 +271,8 @@ private:
     int lastSecond_ = -1;
     int64_t durationTenths_ = 0;
     QString elapsed_, position_, title_;
+    class CPlaybackPanel* playbackPanel_ = nullptr;
+    class CPlaylistWindow* playlistWindow_ = nullptr;
 };
 
 } // namespace kobal

@@ -6,6 +6,8 @@
 #include "engine/TunerSession.h"
 #include "link/RendererLinkProtocol.h"
 #include "media/CPlayerGraph.h"
+#include "media/PlaybackPanel.h"
+#include "media/PlaylistWindow.h"
 #include "media/RecorderControl.h"
 #include "platform/Dialogs.h"
 #include "renderer/MediaGraph.h"
@@ -157,6 +159,7 @@ void CPlayerDlg::sourcePrepared(const std::string& display) {
         s_.timeShiftActive = false;
         refreshButtons();
     }
+    if (playbackPanel_ && isLinkName(display)) playbackPanel_->hide();
 }
 
 void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
@@ -176,14 +179,30 @@ void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
     position_ = QString::fromStdString(media::positionText(0, durationTenths_));
     setStatus(title_);
     startTimerId(timers::kPosition, 100);
+    // The playback panel sits under the window while the file plays.
+    if (!playbackPanel_) {
+        playbackPanel_ = new CPlaybackPanel(this);
+        playbackPanel_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+        connect(playbackPanel_, &CPlaybackPanel::seekRequested, this,
+                [this](int64_t t) { seekTo(t); });
+    }
+    playbackPanel_->setTitle(title_);
+    playbackPanel_->setPosition(0, durationTenths_);
+    if (!s_.fullScreen) {
+        playbackPanel_->move(frameGeometry().left(), frameGeometry().bottom() + 1);
+        playbackPanel_->show();
+    }
+    refreshPlaylistWindow();
 }
 
 void CPlayerDlg::positionTimer() {
     auto g = graph();
     if (!g || s_.sourceKind != 3) return;
     int64_t p = 0;
-    if (media::CPlayerGraph(g).GetPosition(&p))
+    if (media::CPlayerGraph(g).GetPosition(&p)) {
         position_ = QString::fromStdString(media::positionText(p, durationTenths_));
+        if (playbackPanel_) playbackPanel_->setPosition(p, durationTenths_);
+    }
     startTimerId(timers::kPosition, 300);
 }
 
@@ -212,6 +231,7 @@ void CPlayerDlg::openFiles() {
     playlist_.clear();
     playlist_.append(files.front().toStdString());
     playlist_.save(config_.paths().playlistFile);
+    refreshPlaylistWindow();
     playEntry(0);
 }
 
@@ -235,6 +255,8 @@ void CPlayerDlg::onGraphEvent(long code) {
     s_.playState = 3;
     stopTimerId(timers::kPosition);
     position_ = QString::fromStdString(media::positionText(durationTenths_, durationTenths_));
+    if (playbackPanel_) playbackPanel_->setPosition(durationTenths_, durationTenths_);
+    refreshPlaylistWindow();
     update();
 }
 
@@ -242,15 +264,43 @@ void CPlayerDlg::dragEnterEvent(QDragEnterEvent* e) {
     if (e->mimeData()->hasUrls()) e->acceptProposedAction();
 }
 
-// Dropped ".pl" files are iEPG reservations; anything else is not for the player.
 void CPlayerDlg::dropEvent(QDropEvent* e) {
-    std::vector<std::string> paths;
-    for (const QUrl& url : e->mimeData()->urls()) {
-        const QString path = url.toLocalFile();
-        if (path.toLower().endsWith(QStringLiteral(".pl"))) paths.push_back(path.toStdString());
-    }
-    for (const std::string& p : paths) importIepg(p);
+    QStringList paths;
+    for (const QUrl& url : e->mimeData()->urls()) paths << url.toLocalFile();
+    dropFiles(paths);
     e->acceptProposedAction();
+}
+
+// Dropped ".pl" files are iEPG reservations; anything else is not for the player.
+void CPlayerDlg::dropFiles(const QStringList& dropped) {
+    std::vector<std::string> paths;
+    for (const QString& path : dropped)
+        if (path.toLower().endsWith(QStringLiteral(".pl"))) paths.push_back(path.toStdString());
+    for (const std::string& p : paths) importIepg(p);
+}
+
+void CPlayerDlg::showPlaylistWindow() {
+    if (!playlistWindow_) {
+        playlistWindow_ = new CPlaylistWindow(this);
+        playlistWindow_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+        connect(playlistWindow_, &CPlaylistWindow::activated, this, [this](int i) {
+            // Through the event loop, as the window's activation posts it.
+            QMetaObject::invokeMethod(
+                this, [this, i] { playEntry(i); }, Qt::QueuedConnection);
+        });
+        connect(playlistWindow_, &CPlaylistWindow::filesDropped, this, &CPlayerDlg::dropFiles);
+        playlistWindow_->move(frameGeometry().right() + 1, frameGeometry().top());
+    }
+    refreshPlaylistWindow();
+    playlistWindow_->show();
+    playlistWindow_->raise();
+}
+
+void CPlayerDlg::refreshPlaylistWindow() {
+    if (!playlistWindow_) return;
+    QStringList paths;
+    for (const std::string& p : playlist_.entries()) paths << QString::fromStdString(p);
+    playlistWindow_->setEntries(paths, playlist_.index());
 }
 
 // --- time shift ------------------------------------------------------------------------------

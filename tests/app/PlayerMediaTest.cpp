@@ -2,6 +2,8 @@
 // tuner, the real engine and the real renderer, driven through the main window's commands.
 #include "app/CPlayerDlg.h"
 #include "app/PlayerCommands.h"
+#include "media/PlaybackPanel.h"
+#include "media/PlaylistWindow.h"
 #include "media/RecorderControl.h"
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
@@ -9,6 +11,7 @@
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
 #include "tests/support/TestSupport.h"
+#include "ui/BitmapSlider.h"
 #include "ui/InfoPanels.h"
 
 #include <QApplication>
@@ -132,8 +135,14 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     dlg.onCommand(cmd::kRecordStart);
     EXPECT_FALSE(dlg.state().recording);
 
-    // Seek to the middle, then play to the end: the position shows the duration.
-    dlg.seekTo(dlg.durationTenths() / 2);
+    // The playback panel shows the file; letting go of its slider in the middle seeks there,
+    // then the file plays to its end: the display shows the duration.
+    CPlaybackPanel* panel = dlg.playbackPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->title(), dlg.title());
+    EXPECT_EQ(panel->slider().model().maximum, int(dlg.durationTenths()) - 1);
+    emit panel->seekRequested(dlg.durationTenths() / 2);
     ASSERT_TRUE(pumpUntil(
         [&] {
             int64_t p = 0;
@@ -144,6 +153,16 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     const std::string whole = media::clockText(dlg.durationTenths());
     ASSERT_TRUE(pumpUntil([&] { return dlg.state().playState == 3; }, 10000));
     EXPECT_EQ(dlg.positionDisplay().toStdString(), whole + " / " + whole);
+    EXPECT_EQ(panel->timeText().toStdString(), whole + " / " + whole);
+
+    // The playlist window lists the file; activating it plays it again from the start.
+    dlg.onCommand(cmd::kPlaylist);
+    ASSERT_NE(dlg.playlistWindow(), nullptr);
+    EXPECT_TRUE(dlg.playlistWindow()->isVisible());
+    auto ended = dlg.graph();
+    emit dlg.playlistWindow()->activated(0);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.graph() && dlg.graph() != ended; }, 10000));
+    EXPECT_EQ(dlg.state().sourceKind, 3);
 
     // The file is an ordinary TS with both streams.
     std::string out;
