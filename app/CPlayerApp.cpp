@@ -109,10 +109,10 @@ int CPlayerApp::run(const QStringList& arguments) {
             return 1;
         },
         [&] {
-            if (dlg)
-                dlg->requestClose();
-            else
-                closeAsked = true;
+            // Until the main window exists there is no player to close: the update program
+            // closes a running player when it starts, and a player still in its splash wait
+            // takes its verdict from the version events instead.
+            if (dlg) dlg->requestClose();
         });
     server.setActivateHandler([&] {
         if (dlg) dlg->activate();

@@ -142,3 +142,17 @@ TEST_F(PlayerStartup, AFreshOldVersionVerdictEndsTheStartDuringTheSplash) {
     first = -1;
     EXPECT_FALSE(tuned());
 }
+
+TEST_F(PlayerStartup, ACloseDuringTheSplashLeavesTheVerdictToTheVersionEvents) {
+    setenv("KOBAL_VERSION_WAIT_MS", "3000", 1);
+    first = startPlayer({}, test::homeDir() + "/first.log");
+    // The update program closes "a running player" as it starts; this one is still in its
+    // splash wait, which then ends without a verdict.
+    ASSERT_TRUE(waitFor([&] { return Messenger::windowExists(kPlayerTitle); }, 5000));
+    ASSERT_TRUE(Messenger::postClose(kPlayerTitle));
+    EXPECT_TRUE(waitFor([&] { return tuned(); }, 20000))
+        << "the close ended the start: " << test::readFile(test::homeDir() + "/first.log");
+    ASSERT_TRUE(Messenger::postClose(kPlayerTitle));
+    ASSERT_TRUE(waitFor([&] { return exited(first); }, 10000));
+    first = -1;
+}
