@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMimeData>
+#include <QScreen>
 #include <QTimer>
 #include <ctime>
 #include <unistd.h>
@@ -49,6 +50,23 @@ std::string recordFolder() {
 
 bool isLinkName(const std::string& s) {
     return s.compare(0, 5, "x-dmb") == 0;
+}
+
+// Places a side window at `want`, pulled back inside the screen of `owner` so that its keys
+// stay reachable on a small or scaled screen.
+void placeBeside(QWidget* window, const QWidget* owner, QPoint want) {
+    const QScreen* screen = owner->screen();
+    if (!screen) {
+        window->move(want);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->size();
+    want.setX(
+        std::clamp(want.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    want.setY(
+        std::clamp(want.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    window->move(want);
 }
 
 std::string fileTitle(const std::string& path) {
@@ -189,7 +207,7 @@ void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
     playbackPanel_->setTitle(title_);
     playbackPanel_->setPosition(0, durationTenths_);
     if (!s_.fullScreen) {
-        playbackPanel_->move(frameGeometry().left(), frameGeometry().bottom() + 1);
+        placeBeside(playbackPanel_, this, {frameGeometry().left(), frameGeometry().bottom() + 1});
         playbackPanel_->show();
     }
     refreshPlaylistWindow();
@@ -289,7 +307,14 @@ void CPlayerDlg::showPlaylistWindow() {
                 this, [this, i] { playEntry(i); }, Qt::QueuedConnection);
         });
         connect(playlistWindow_, &CPlaylistWindow::filesDropped, this, &CPlayerDlg::dropFiles);
-        playlistWindow_->move(frameGeometry().right() + 1, frameGeometry().top());
+    }
+    if (!playlistWindow_->isVisible()) {
+        // Right of the window, or left of it where the screen ends.
+        QPoint at(frameGeometry().right() + 1, frameGeometry().top());
+        if (const QScreen* screen = this->screen();
+            screen && at.x() + playlistWindow_->width() > screen->availableGeometry().right())
+            at.setX(frameGeometry().left() - playlistWindow_->width());
+        placeBeside(playlistWindow_, this, at);
     }
     refreshPlaylistWindow();
     playlistWindow_->show();
