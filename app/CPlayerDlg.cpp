@@ -1,5 +1,6 @@
 #include "app/CPlayerDlg.h"
 
+#include "app/ChannelPanel.h"
 #include "app/PlayerCommands.h"
 #include "app/PlayerHosts.h"
 #include "app/SourceWorker.h"
@@ -7,6 +8,7 @@
 #include "app/Volume.h"
 #include "app/WindowGeometry.h"
 #include "broadcast/AreaPresetTable.h"
+#include "channels/ChannelListFile.h"
 #include "engine/EngineOutputs.h"
 #include "link/RendererLinkProtocol.h"
 #include "engine/TunerSession.h"
@@ -124,6 +126,7 @@ bool CPlayerDlg::initialise() {
     // The tuner session starts with a scan; its end tunes the channel.
     s_.powerOn = true;
     scanKind_ = start_.channels.scanKind;
+    if (scanKind_ == ScanArbitrary) setScanParameters(lists_[size_t(start_.channels.listNumber)]);
     startScan(scanKind_);
 
     startTimerId(timers::kReservation, 1000);
@@ -142,6 +145,7 @@ void CPlayerDlg::takeOutputs() {
     if (!out.statusLines.empty()) status_ = QString::fromStdU16String(out.statusLines.back());
     panels_->apply(out);
     if (out.streamEstablished) streamEstablished_ = true;
+    if (out.channelAvailable && panel_) panel_->markReceivable(*out.channelAvailable);
     for (const EngineMessage& m : out.messages) messageBox(m.text, m.title, m.flags);
 }
 
@@ -418,15 +422,14 @@ bool CPlayerDlg::startScan(ScanMode kind) {
         for (int k = 0; k < 50; ++k) f[size_t(k)] = AreaPresetTable::isPresetSlot(area, k);
         scan_.setFilter(f);
     } else if (kind == ScanAll) {
+        setScanParameters(lists_[size_t(start_.channels.listNumber)]);
         ChannelScan::Filter f;
         f.fill(true);
         scan_.setFilter(f);
-    } else if (kind == ScanArbitrary) {
-        ChannelScan::Filter f{};
-        const auto flags = lists_[size_t(start_.channels.listNumber)].flagsCopy();
-        for (int k = 0; k < 50; ++k) f[size_t(k)] = flags[size_t(k)] != 0;
-        scan_.setFilter(f);
     }
+    // An arbitrary scan uses the parameters and filter in force: the current list's (start-up,
+    // the Area key, the list dialog) or a channel list file's.
+    if (panel_) singleSlot_ = std::max(0, panel_->selectedSlot());
     session_->setCurrentKey("");
     scanKind_ = kind;
     tuner.Close();
@@ -438,35 +441,37 @@ bool CPlayerDlg::startScan(ScanMode kind) {
     s_.scanning = true;
     updateCursor();
     showMessage(QStringLiteral("チャンネルサーチ中です。しばらくお待ちください。"), -1);
-    const ChannelList& list = lists_[size_t(start_.channels.listNumber)];
-    std::vector<int> slotList = list.enabledSlots();
-    std::vector<ChannelList::NameBuffer> names = list.enabledNameBuffers();
+    std::vector<int> slotList = scanSlots_;
+    std::vector<ChannelList::NameBuffer> names = scanNames_;
     if (scanThread_.joinable()) scanThread_.join();
     QPointer<CPlayerDlg> self(this);
-    scanThread_ = std::thread(
-        [self, &tuner, kind, area, slotList = std::move(slotList), names = std::move(names)] {
-            static_assert(sizeof(ChannelList::NameBuffer) == sizeof(veltra::ScanName));
-            const auto* n = reinterpret_cast<const veltra::ScanName*>(names.data());
-            switch (kind) {
-            case ScanAll:
-                tuner.ScanAllChannel(area, slotList.data(), n, int(slotList.size()));
-                break;
-            case ScanArea:
-                tuner.ScanAreaChannel(area);
-                break;
-            case ScanArbitrary:
-                tuner.ScanArbitraryChannel(slotList.data(), n, int(slotList.size()));
-                break;
-            default:
-                break;
-            }
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [self] {
-                    if (self) self->scanFinished();
-                },
-                Qt::QueuedConnection);
-        });
+    scanThread_ = std::thread([self, &tuner, kind, area, single = singleSlot_,
+                               slotList = std::move(slotList), names = std::move(names)] {
+        static_assert(sizeof(ChannelList::NameBuffer) == sizeof(veltra::ScanName));
+        const auto* n = reinterpret_cast<const veltra::ScanName*>(names.data());
+        switch (kind) {
+        case ScanAll:
+            tuner.ScanAllChannel(area, slotList.data(), n, int(slotList.size()));
+            break;
+        case ScanArea:
+            tuner.ScanAreaChannel(area);
+            break;
+        case ScanArbitrary:
+            tuner.ScanArbitraryChannel(slotList.data(), n, int(slotList.size()));
+            break;
+        case ScanSingle:
+            tuner.ScanSingleChannel(single);
+            break;
+        default:
+            break;
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self] {
+                if (self) self->scanFinished();
+            },
+            Qt::QueuedConnection);
+    });
     return true;
 }
 
@@ -488,12 +493,24 @@ void CPlayerDlg::scanFinished() {
         e.tuneA = c.tuneA;
         e.tuneB = c.tuneB;
     }
-    if (scanKind_ != ScanSingle) scan_.rebuild(table, scanKind_);
+    ensurePanel();
+    if (scanKind_ != ScanSingle)
+        scan_.rebuild(table, scanKind_);
+    else
+        scan_.markSingle(table, singleSlot_);
+    if (quietScan_) {
+        // Power off's probe of the watched channel: the marks change, nothing is tuned.
+        quietScan_ = false;
+        scanKind_ = ScanNone;
+        panel_->fill(scan_, "");
+        return;
+    }
     bool rewrite = false;
     const std::string key =
         scan_.chooseKey(table, config_.ReadCurrentChannel(), scanKind_, &rewrite);
     if (rewrite) config_.writeCurrentChannel(key);
     scanKind_ = ScanNone;
+    panel_->fill(scan_, key);
     if (key.empty()) {
         showMessage(QStringLiteral("チャンネルが見つかりません。"), -1);
         return;
@@ -514,6 +531,8 @@ void CPlayerDlg::tuneKey(const std::string& key) {
     config_.writeCurrentChannel(key);
     timeShiftBudget_.channelTuned();
     timeShifted_ = false;
+    if (historyFlag_) history_.add(key);
+    if (panel_) panel_->selectKey(key);
     s_.powerOn = true;
     refreshButtons();
     openPath("x-dmb://" + lowerCase(key));
@@ -564,9 +583,11 @@ void CPlayerDlg::powerOff() {
     if (s_.recording &&
         messageBox("録画中です. プレーヤーを停止しますか。", "Kobal メッセージ", MB_YESNO) != IDYES)
         return;
+    const bool wasOpen = graph() != nullptr;
     session_->setCurrentKey("");
     stopPlayback();
     s_.powerOn = false;
+    if (wasOpen && panel_ && panel_->selectedSlot() >= 0) powerOffScan(panel_->selectedSlot());
     setStatus(QString());
     refreshButtons();
 }
@@ -698,6 +719,34 @@ void CPlayerDlg::onCommand(int id) {
         break;
     case cmd::kChannelDown:
         stepChannel(-1);
+        break;
+    case cmd::kHistoryBack:
+        historyStep(-1);
+        break;
+    case cmd::kHistoryForward:
+        historyStep(+1);
+        break;
+    case cmd::kScanSingle:
+        userScan(ScanSingle);
+        break;
+    case cmd::kScanFull:
+        userScan(ScanAll);
+        break;
+    case cmd::kScanList:
+        userScan(ScanArbitrary);
+        break;
+    case cmd::kChannelPanel:
+    case cmd::kChannelPanelMenu:
+        toggleChannelPanel();
+        break;
+    case cmd::kChannelFileOpen:
+        if (const QString path = ChannelListFile::chooseOpenPath(this); !path.isEmpty())
+            openChannelListFile(path);
+        break;
+    case cmd::kChannelFileSave:
+        if (!panel_) break;
+        if (const QString path = ChannelListFile::chooseSavePath(this); !path.isEmpty())
+            saveChannelListFile(path);
         break;
     case cmd::kViewToggle:
         if (s_.powerOn) toggleTransparent();

@@ -10,6 +10,8 @@
 #include "app/CPlayerApp.h"
 #include "app/ConfigStore.h"
 #include "app/PlayerTimers.h"
+#include "channels/ChannelHistory.h"
+#include "channels/ChannelListDialog.h"
 #include "channels/ChannelScan.h"
 #include "media/Playlist.h"
 #include "media/TimeShift.h"
@@ -37,11 +39,13 @@ class PlayerSessionWindow;
 class PlayerRendererHost;
 class InfoPanels;
 class CAnimatedPicture;
+class CChannelPanel;
+class CChannelPopup;
 namespace render {
 class MediaGraph;
 }
 
-class CPlayerDlg : public CQXBaseDialog {
+class CPlayerDlg : public CQXBaseDialog, public ChannelListScanHost {
     Q_OBJECT
 public:
     explicit CPlayerDlg(const StartupArgs& args = {});
@@ -132,6 +136,18 @@ public:
     QWidget* button(int id) const;
     bool timerArmed(int id) const;
 
+    // Channels: the panel (created by the first scan), the theater pop-up, the history, and
+    // the ".chl" commands without their file dialogs.
+    CChannelPanel* channelPanel() const { return panel_; }
+    CChannelPopup* channelPopup() const { return popup_; }
+    const ChannelHistory& history() const { return history_; }
+    void openChannelListFile(const QString& path);
+    void saveChannelListFile(const QString& path);
+    void chooseChannelLine(int row);
+    void showChannelPopup(const QPoint& globalPos);
+    // The channel list dialog's OK: a scan of exactly that list's enabled slots.
+    void scanChannelListNow(const ChannelList& list) override;
+
 signals:
     void closed();
 
@@ -172,6 +188,12 @@ private:
     void tuneKey(const std::string& key);
     void stepChannel(int direction);
     bool channelChangeRefused();
+    void userScan(ScanMode kind);
+    void historyStep(int direction);
+    void ensurePanel();
+    void toggleChannelPanel();
+    void setScanParameters(const ChannelList& list);
+    void powerOffScan(int slot);
 
     // Commands.
     bool busy() const;
@@ -236,6 +258,16 @@ private:
     ChannelScan scan_;
     ScanMode scanKind_ = ScanNone;
     std::thread scanThread_;
+    // The slots and names the next All or Arbitrary scan passes to the tuner; kept until the
+    // scan has finished (the scan thread reads its own copy).
+    std::vector<int> scanSlots_;
+    std::vector<ChannelList::NameBuffer> scanNames_;
+    int singleSlot_ = 0;
+    bool quietScan_ = false; // power off's probe: no tuning follows
+    ChannelHistory history_;
+    bool historyFlag_ = true;
+    CChannelPanel* panel_ = nullptr;
+    CChannelPopup* popup_ = nullptr;
     std::unique_ptr<PlayerSessionWindow> sessionWindow_;
     std::unique_ptr<PlayerRendererHost> rendererHost_;
     std::unique_ptr<TunerSession> session_;

@@ -370,6 +370,10 @@ void CPlayerDlg::OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point)
 
 void CPlayerDlg::contextMenuEvent(QContextMenuEvent* e) {
     if (!pictureRect().contains(e->pos())) return;
+    if (s_.fullScreen) { // theater view: the channel pop-up instead of the menu
+        showChannelPopup(e->globalPos());
+        return;
+    }
     QMenu menu(this);
     for (const cmd::MenuLine& line : cmd::contextMenu()) {
         if (!line.text) {

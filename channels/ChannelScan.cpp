@@ -50,7 +50,8 @@ void ChannelScan::markSingle(const ScanTable& table, int slot) {
     const size_t lineCount = lines().size();
     for (size_t i = 0; i < records_.size() && i < lineCount; ++i) {
         if (records_[i].physicalIndex != slot) continue;
-        if (i < table.size() && table[i].found) records_[i].state = 1;
+        // The entry of the record's own slot says whether it was found.
+        if (table[size_t(records_[i].slot)].found) records_[i].state = 1;
         return;
     }
 }

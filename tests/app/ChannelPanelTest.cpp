@@ -1,0 +1,190 @@
+// The channel panel end to end, offscreen: the simulator tuner, the real engine and renderer.
+// A scan fills the panel, a click tunes, up/down/back/forward walk, a saved ".chl" file and an
+// opened one scan exactly their channels, a damaged one changes nothing.
+#include "app/ChannelPanel.h"
+#include "app/CPlayerDlg.h"
+#include "app/PlayerCommands.h"
+#include "broadcast/AreaPresetTable.h"
+#include "channels/ChannelListFile.h"
+#include "engine/TunerSession.h"
+#include "platform/Dialogs.h"
+#include "renderer/MediaGraph.h"
+#include "renderer/Presenter.h"
+#include "tests/support/TestSupport.h"
+#include "tuner/StationCard.h"
+#include "ui/ChannelListBox.h"
+#include "ui/ChannelPopup.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace kobal;
+
+namespace {
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
+bool pumpUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+bool showsCard(CPlayerDlg& dlg, int area, int slot) {
+    const QImage shot = dlg.grab().toImage();
+    const QRect pic = dlg.pictureRect();
+    const QRgb p = shot.pixel(pic.x() + pic.width() / 16, pic.y() + pic.height() / 12);
+    const veltra::CardColour want = veltra::stationCardColour(area, slot);
+    return std::abs(qRed(p) - want.r) < 20 && std::abs(qGreen(p) - want.g) < 20 &&
+           std::abs(qBlue(p) - want.b) < 20;
+}
+
+std::string current(CPlayerDlg& dlg) {
+    return dlg.session() ? dlg.session()->currentKey() : std::string();
+}
+
+void clickLine(CChannelPanel& panel, int row) {
+    CChannelListBox* list = panel.list();
+    const QPointF at(20, (row - list->topIndex()) * kChannelItemHeight + 11);
+    QMouseEvent press(QEvent::MouseButtonPress, at, list->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &press);
+}
+
+// Settled: no scan, no open under way (commands arriving meanwhile are dropped).
+bool idle(CPlayerDlg& dlg) {
+    return !dlg.state().scanning && !dlg.openInProgress();
+}
+
+} // namespace
+
+TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    ensureApp();
+    std::vector<std::string> messages;
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        messages.push_back(r.text);
+        return IDOK;
+    });
+    const std::string config = test::homeDir() + "/config.ini";
+    ASSERT_TRUE(test::writeFile(config, "[SETUP]\nAREA_NUM=7\n"));
+
+    CPlayerDlg dlg;
+    ASSERT_TRUE(dlg.initialise());
+    // While the scan runs: the wait cursor and the message line; commands are dropped.
+    ASSERT_TRUE(dlg.state().scanning);
+    EXPECT_EQ(dlg.cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(dlg.messageText(),
+              QStringLiteral("チャンネルサーチ中です。しばらくお待ちください。"));
+    dlg.onCommand(cmd::kChannelPanel);
+    EXPECT_EQ(dlg.channelPanel(), nullptr);
+
+    // Area 7's eight stations, by name, the watched one selected.
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && !current(dlg).empty(); }, 20000));
+    EXPECT_EQ(dlg.cursor().shape(), Qt::ArrowCursor);
+    CChannelPanel* panel = dlg.channelPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_EQ(panel->lineCount(), 8);
+    for (int j = 0; j < 8; ++j) {
+        const AreaStation s = AreaPresetTable::station(7, j);
+        EXPECT_TRUE(panel->lineTexts().contains(
+            QStringLiteral("%1    %2").arg(s.slot + 13).arg(QString::fromUtf8(s.name))))
+            << s.name;
+    }
+    EXPECT_FALSE(panel->scrollBar()->isVisible());
+    EXPECT_EQ(panel->list()->currentRow(), 0);
+    dlg.onCommand(cmd::kChannelPanel);
+    EXPECT_TRUE(panel->isVisible());
+
+    // A click on the third line tunes it: its card appears.
+    clickLine(*panel, 2);
+    const std::string third = panel->keyOfLine(2);
+    EXPECT_EQ(current(dlg), third);
+    const int thirdSlot = ChannelScan::slotOfKey(third);
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && showsCard(dlg, 7, thirdSlot); }, 15000));
+    EXPECT_EQ(panel->list()->currentRow(), 2);
+
+    // Up, back, back, forward; then a new tuning drops the forward part.
+    dlg.onCommand(cmd::kChannelUp);
+    EXPECT_EQ(current(dlg), panel->keyOfLine(3));
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    dlg.onCommand(cmd::kHistoryBack);
+    EXPECT_EQ(current(dlg), third);
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    dlg.onCommand(cmd::kHistoryBack);
+    EXPECT_EQ(current(dlg), panel->keyOfLine(0));
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    dlg.onCommand(cmd::kHistoryForward);
+    EXPECT_EQ(current(dlg), third);
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    dlg.onCommand(cmd::kChannelDown);
+    EXPECT_EQ(current(dlg), panel->keyOfLine(1));
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    dlg.onCommand(cmd::kHistoryForward);
+    EXPECT_EQ(current(dlg), panel->keyOfLine(1));
+    EXPECT_EQ(panel->list()->currentRow(), 1);
+
+    // The theater pop-up carries the panel's lines; choosing one tunes it.
+    dlg.showChannelPopup(QPoint(10, 10));
+    ASSERT_NE(dlg.channelPopup(), nullptr);
+    EXPECT_EQ(dlg.channelPopup()->items(), panel->lineTexts());
+    emit dlg.channelPopup()->chosen(4);
+    EXPECT_EQ(current(dlg), panel->keyOfLine(4));
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+
+    // Save writes the eight found stations.
+    const std::string dir = test::makeTempDir("chl");
+    const QString saved = QString::fromStdString(dir + "/area7.chl");
+    dlg.saveChannelListFile(saved);
+    std::vector<ChlRecord> records;
+    ASSERT_EQ(ChannelListFile::read(saved, &records), ChannelListFile::Error::None);
+    ASSERT_EQ(records.size(), 8u);
+
+    // A file of two stations (one disabled) and twelve silent slots scans exactly those: the
+    // disabled one is hidden, the silent ones are listed as not found; 13 lines need the bar.
+    std::vector<ChlRecord> mine = {records[1], records[5]};
+    mine[1].flag = 0;
+    for (int slot = 30; slot < 42; ++slot)
+        mine.push_back({slot, "CH" + std::to_string(slot + 13), 1});
+    const QString opened = QString::fromStdString(dir + "/mine.chl");
+    ASSERT_TRUE(ChannelListFile::write(opened, mine));
+    dlg.openChannelListFile(opened);
+    EXPECT_TRUE(dlg.state().scanning);
+    EXPECT_EQ(panel->lineCount(), 0);
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && panel->lineCount() > 0; }, 20000));
+    EXPECT_EQ(dlg.channels().records().size(), 14u);
+    ASSERT_EQ(panel->lineCount(), 13);
+    EXPECT_EQ(ChannelScan::slotOfKey(panel->keyOfLine(0)), records[1].slot);
+    EXPECT_TRUE(panel->scrollBar()->isVisible());
+    EXPECT_TRUE(panel->list()->item(0).received);
+    EXPECT_FALSE(panel->list()->item(1).received);
+
+    // A damaged file is refused with its message; nothing changes.
+    const QString damaged = QString::fromStdString(dir + "/damaged.chl");
+    ASSERT_TRUE(test::writeFile(dir + "/damaged.chl", std::string("\x39\x00\x00\x00", 4)));
+    messages.clear();
+    dlg.openChannelListFile(damaged);
+    EXPECT_FALSE(dlg.state().scanning);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(panel->lineCount(), 13);
+
+    setMessageBoxHandler({});
+    dlg.requestClose();
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    pumpUntil([] { return false; }, 300);
+}
