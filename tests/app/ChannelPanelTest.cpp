@@ -14,6 +14,8 @@
 #include "tuner/StationCard.h"
 #include "ui/ChannelListBox.h"
 #include "ui/ChannelPopup.h"
+#include "ui/InfoPanels.h"
+#include "ui/TextLinePanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -89,7 +91,7 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     // While the scan runs: the wait cursor and the message line; commands are dropped.
     ASSERT_TRUE(dlg.state().scanning);
     EXPECT_EQ(dlg.cursor().shape(), Qt::WaitCursor);
-    EXPECT_EQ(dlg.messageText(),
+    EXPECT_EQ(dlg.panels().messageLine().state().text,
               QStringLiteral("チャンネルサーチ中です。しばらくお待ちください。"));
     dlg.onCommand(cmd::kChannelPanel);
     EXPECT_EQ(dlg.channelPanel(), nullptr);
