@@ -10,8 +10,8 @@
 #include "broadcast/AreaPresetTable.h"
 #include "channels/ChannelListFile.h"
 #include "engine/EngineOutputs.h"
-#include "link/RendererLinkProtocol.h"
 #include "engine/TunerSession.h"
+#include "link/RendererLinkProtocol.h"
 #include "platform/Dialogs.h"
 #include "renderer/MediaGraph.h"
 #include "tuner/CTDMBDll.h"
@@ -90,9 +90,17 @@ bool CPlayerDlg::initialise() {
     worker_ = std::make_unique<SourceWorker>([this](const std::string& link) { workerJob(link); });
     buildControls();
 
+    reservations_ = std::make_unique<PlayerReservations>(this);
+    {
+        ConfigStore::Hooks hooks;
+        hooks.loadReservations = [this] { reservations_->load(); };
+        hooks.saveReservations = [this] { reservations_->save(); };
+        config_.setHooks(std::move(hooks));
+    }
     start_ = config_.LoadSettings(lists_);
     playlist_.load(config_.paths().playlistFile);
     setAcceptDrops(true);
+    requestedSlot_ = reservations_->requestedSlotAtStart();
     s_.volumePosition = start_.volumePos;
     s_.savedVolume = start_.volumePos;
     if (start_.muted) {
@@ -130,6 +138,10 @@ bool CPlayerDlg::initialise() {
     startScan(scanKind_);
 
     startTimerId(timers::kReservation, 1000);
+    // A damaged reservation or alarm file, and the start-up purge, are told once the window is
+    // up.
+    for (const std::string& text : reservations_->takeMessages())
+        messageBox(text, "Kobal メッセージ", MB_OK);
     system_ = std::make_unique<SystemEvents>();
     connect(system_.get(), &SystemEvents::devicesChanged, this, &CPlayerDlg::onDevicesChanged);
     connect(system_.get(), &SystemEvents::prepareForSleep, this, &CPlayerDlg::onSleep);
@@ -178,7 +190,8 @@ void CPlayerDlg::onTimer(int id) {
         prepareOpen();
         break;
     case timers::kReservation:
-        break; // the reservation check comes with the reservations
+        if (reservations_) reservations_->check();
+        break;
     case timers::kTuneWaiting:
         if (session_) {
             config_.writeCurrentChannel(session_->currentKey());
@@ -506,8 +519,12 @@ void CPlayerDlg::scanFinished() {
         return;
     }
     bool rewrite = false;
+    // A start for an alarm tunes the alarm's channel once, without storing it.
     const std::string key =
-        scan_.chooseKey(table, config_.ReadCurrentChannel(), scanKind_, &rewrite);
+        requestedSlot_ >= 0
+            ? ChannelScan::plainKey(requestedSlot_)
+            : scan_.chooseKey(table, config_.ReadCurrentChannel(), scanKind_, &rewrite);
+    requestedSlot_ = -1;
     if (rewrite) config_.writeCurrentChannel(key);
     scanKind_ = ScanNone;
     panel_->fill(scan_, key);

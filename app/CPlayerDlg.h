@@ -9,6 +9,7 @@
 // copy-data handlers, so a command behaves the same whichever way it came.
 #include "app/CPlayerApp.h"
 #include "app/ConfigStore.h"
+#include "app/PlayerReservations.h"
 #include "app/PlayerTimers.h"
 #include "channels/ChannelHistory.h"
 #include "channels/ChannelListDialog.h"
@@ -163,6 +164,7 @@ protected:
 private:
     friend class PlayerSessionWindow;
     friend class PlayerRendererHost;
+    friend class PlayerReservations;
 
     // What the engine threads produced since the last wake-up.
     void takeOutputs();
@@ -253,6 +255,9 @@ private:
     StartupArgs args_;
     State s_;
     ConfigStore config_;
+    std::unique_ptr<PlayerReservations> reservations_;
+    // The alarm's slot for the start-up scan (-1: none); cleared after the first scan.
+    int requestedSlot_ = -1;
     ChannelLists lists_;
     StartupSettings start_;
     ChannelScan scan_;

@@ -1,0 +1,86 @@
+#include "PlayerReservations.h"
+
+#include "CPlayerDlg.h"
+#include "engine/TunerSession.h"
+#include "platform/Paths.h"
+#include "platform/Scheduler.h"
+#include "reservations/Alarm.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+namespace kobal {
+
+PlayerReservations::PlayerReservations(CPlayerDlg* window) : window_(window) {
+    QPointer<CPlayerDlg> w(window);
+    Scheduler::setFailureHandler([w](const std::string& text) {
+        if (w) w->showMessage(QString::fromStdString(text), -1);
+    });
+}
+
+int64_t PlayerReservations::now() {
+    // KOBAL_CLOCK_OFFSET (seconds) moves the reservations' and alarms' clock, so tests reach a
+    // start or an alarm minute without waiting for it.
+    static const int64_t offset = [] {
+        const char* v = std::getenv("KOBAL_CLOCK_OFFSET");
+        return v ? std::strtoll(v, nullptr, 10) : 0LL;
+    }();
+    return static_cast<int64_t>(std::time(nullptr)) + offset;
+}
+
+std::string PlayerReservations::playerProgram() {
+    return paths::siblingProgram("kobal_player", "app");
+}
+
+void PlayerReservations::load() {
+    timer_.loadAtStart(paths::inInstall("reserv.ini"), now(), &messages_);
+}
+
+void PlayerReservations::save() {
+    if (!timer_.saveAtExit(paths::inInstall("reserv.ini")))
+        std::fprintf(stderr, "kobal_player: reserv.ini could not be written\n");
+}
+
+int PlayerReservations::requestedSlotAtStart() {
+    std::string error;
+    const int slot = AlarmFile::requestedSlotAtStart(paths::inInstall("alarm.ini"), now(), &error);
+    if (!error.empty()) messages_.push_back(error);
+    return slot;
+}
+
+void PlayerReservations::check() {
+    if (window_) timer_.check(now(), *this);
+}
+
+bool PlayerReservations::isRecording() const {
+    return window_ && window_->s_.recording;
+}
+
+void PlayerReservations::stopRecording() {
+    // The recorder joins here when it lands in the main window.
+}
+
+bool PlayerReservations::tuneReservedSlot(int slot) {
+    if (!window_ || !window_->session_ || !window_->session_->tunerPresent()) return false;
+    const ChannelRecord* r = window_->scan_.recordOfSlot(slot);
+    if (!r || r->state != 1) return false; // the channel is gone from the panel
+    const std::string key = ChannelScan::keyOf(*r);
+    if (window_->session_->currentKey() != key) window_->tuneKey(key);
+    return true;
+}
+
+bool PlayerReservations::readyToRecord() {
+    return false; // the recorder joins here when it lands in the main window
+}
+
+bool PlayerReservations::startRecording() {
+    return false;
+}
+
+void PlayerReservations::showMessage(const QString& text) {
+    if (window_) window_->showMessage(text, -1);
+}
+
+} // namespace kobal

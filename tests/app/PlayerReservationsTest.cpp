@@ -1,0 +1,86 @@
+// The player's start with reservations and alarms: an alarm picks the start-up channel, and a
+// damaged reserv.ini is told, kept aside and not replaced at exit.
+#include "app/CPlayerDlg.h"
+#include "broadcast/AreaPresetTable.h"
+#include "engine/TunerSession.h"
+#include "platform/Dialogs.h"
+#include "reservations/Alarm.h"
+#include "reservations/Reservation.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <ctime>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace kobal;
+
+namespace {
+
+bool pumpUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    // The injected clock stands 5 s after a daily alarm's minute.
+    const int64_t real = std::time(nullptr);
+    const int64_t alarmAt = localTime(2027, 2, 1, 7, 0);
+    const int64_t sinceMidnight = (real - localTime(2027, 1, 1, 0, 0)) % 86400;
+    const int64_t offset = (7 * 3600 + 5) - sinceMidnight;
+    setenv("KOBAL_CLOCK_OFFSET", std::to_string(offset).c_str(), 1);
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+
+    const std::string home = test::homeDir();
+    ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
+    // The alarm names the area's highest slot, which the scan would not choose by itself.
+    int highest = -1, lowest = 99;
+    for (int j = 0; j < AreaPresetTable::stationCount(7); ++j) {
+        highest = std::max(highest, AreaPresetTable::station(7, j).slot);
+        lowest = std::min(lowest, AreaPresetTable::station(7, j).slot);
+    }
+    ASSERT_NE(highest, lowest);
+    ASSERT_TRUE(
+        AlarmFile::save(home + "/alarm.ini", {{u"アラーム", highest, alarmAt, Alarm::kDaily}}));
+    const std::string damaged("\x02\0\0\0garbage", 11);
+    ASSERT_TRUE(test::writeFile(home + "/reserv.ini", damaged));
+
+    std::vector<std::string> boxes;
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        boxes.push_back(r.text);
+        return IDOK;
+    });
+    {
+        CPlayerDlg dlg;
+        ASSERT_TRUE(dlg.initialise());
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find("reserv.ini.broken"), std::string::npos) << boxes[0];
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                return dlg.session() &&
+                       ChannelScan::slotOfKey(dlg.session()->currentKey()) == highest;
+            },
+            20000))
+            << "the alarm's slot " << highest << " was not tuned";
+        dlg.requestClose();
+        ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    }
+    EXPECT_EQ(test::readFile(home + "/reserv.ini.broken"), damaged);
+    EXPECT_FALSE(std::filesystem::exists(home + "/reserv.ini"));
+}
