@@ -59,7 +59,7 @@ bool PlayerReservations::isRecording() const {
 }
 
 void PlayerReservations::stopRecording() {
-    // The recorder joins here when it lands in the main window.
+    if (window_) window_->StopRecording(false);
 }
 
 bool PlayerReservations::tuneReservedSlot(int slot) {
@@ -72,11 +72,16 @@ bool PlayerReservations::tuneReservedSlot(int slot) {
 }
 
 bool PlayerReservations::readyToRecord() {
-    return false; // the recorder joins here when it lands in the main window
+    // The link carries the tuned channel; the recorder's start checks the free space itself.
+    return window_ && window_->streamEstablished_ && window_->s_.signalLevel > 0;
 }
 
 bool PlayerReservations::startRecording() {
-    return false;
+    if (!window_) return false;
+    window_->StartRecording();
+    // A reserved recording asks before the user stops it.
+    window_->reservedRecording_ = window_->s_.recording;
+    return window_->s_.recording;
 }
 
 void PlayerReservations::showMessage(const QString& text) {
