@@ -90,6 +90,15 @@ long startDetached(const std::string& program, const std::vector<std::string>& a
         if (grandchild < 0) _exit(1);
         if (grandchild == 0) {
             ::close(pidPipe[1]);
+            // A program of its own: nothing of ours stays open in it. An inherited pipe (a
+            // terminal's, a test runner's) would otherwise be held for the program's lifetime
+            // and keep whoever reads its other end waiting.
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
+                if (null > 2) ::close(null);
+            }
+            ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
