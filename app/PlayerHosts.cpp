@@ -35,6 +35,10 @@ void PlayerSessionWindow::startTimer(int id, int intervalMs) {
 }
 
 void PlayerSessionWindow::stopTimer(int id) {
+    // The session stops timer 106 with the engine at every channel change; nothing would start
+    // it again, and the reservations would never be recorded. The check itself waits for the
+    // link, so it keeps running.
+    if (id == timers::kReservation) return;
     if (window_) window_->stopTimerId(id);
 }
 

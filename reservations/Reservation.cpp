@@ -11,8 +11,8 @@ namespace {
 
 // Strings are read back through a 2000-byte buffer: at most 999 characters and the zero.
 constexpr uint32_t kMaxTextBytes = 2000;
-// Smallest record: seven 4-byte fields and three empty strings (length 2 each, plus prefix).
-constexpr size_t kMinRecord = 7 * 4 + 3 * (4 + 2);
+// Smallest record: five 4-byte fields and three empty strings (a 4-byte length, then 2 bytes).
+constexpr size_t kMinRecord = 5 * 4 + 3 * (4 + 2);
 
 void putI32(std::string& out, int64_t v) {
     const uint32_t u = static_cast<uint32_t>(static_cast<int32_t>(v));

@@ -44,9 +44,8 @@ void TimerRecording::check(int64_t now, TimerRecordingHost& host) {
     }
     if (r.slot < 0 || now < r.start - 9) return;
     if (!armed_) {
-        // A channel that cannot be found is looked for again at most every 30 seconds.
-        if (lastArmTry_ && now - lastArmTry_ < 30 && now >= lastArmTry_) return;
-        lastArmTry_ = now;
+        // Looking for the channel in the panel is cheap, so it is tried every second (the
+        // start-up scan may still be running).
         if (host.isRecording()) {
             host.showMessage(QStringLiteral("予約録画のため、現在の録画を停止します。"));
             host.stopRecording();
@@ -65,7 +64,6 @@ void TimerRecording::check(int64_t now, TimerRecordingHost& host) {
 
 void TimerRecording::finishFront(int64_t now, TimerRecordingHost& host) {
     armed_ = false;
-    lastArmTry_ = 0;
     Reservation& r = list_.items().front();
     r.recording = 0;
     if (r.repeat == Reservation::kOnce) {

@@ -61,7 +61,6 @@ private:
 
     ReservationList list_;
     bool armed_ = false;
-    int64_t lastArmTry_ = 0;
 };
 
 } // namespace kobal

@@ -4,6 +4,8 @@
 #include "broadcast/AreaPresetTable.h"
 #include "engine/TunerSession.h"
 #include "platform/Dialogs.h"
+#include "platform/Profile.h"
+#include "platform/Registry.h"
 #include "reservations/Alarm.h"
 #include "reservations/Reservation.h"
 #include "tests/support/TestSupport.h"
@@ -83,4 +85,59 @@ TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
     }
     EXPECT_EQ(test::readFile(home + "/reserv.ini.broken"), damaged);
     EXPECT_FALSE(std::filesystem::exists(home + "/reserv.ini"));
+}
+
+// A reservation a few seconds ahead on the real clock: the check tunes its channel, records
+// from the start and stops 19 s before the end; the file holds that span and the finished
+// once reservation is gone, so no reserv.ini is left at exit.
+TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    const std::string home = test::homeDir();
+    ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
+    ASSERT_TRUE(Registry::write("rec_Dir", home + "/rec"));
+    int highest = -1;
+    for (int j = 0; j < AreaPresetTable::stationCount(7); ++j)
+        highest = std::max(highest, AreaPresetTable::station(7, j).slot);
+    Reservation r;
+    r.channelName = u"予約";
+    r.start = std::time(nullptr) + 8;
+    r.end = r.start + 30;
+    r.slot = highest;
+    r.id = 7;
+    ReservationList list;
+    list.add(r);
+    ASSERT_TRUE(list.save(home + "/reserv.ini"));
+
+    std::vector<std::string> boxes;
+    setMessageBoxHandler([&](const MessageBoxRequest& m) {
+        boxes.push_back(m.text);
+        return IDOK;
+    });
+    CPlayerDlg dlg;
+    ASSERT_TRUE(dlg.initialise());
+    EXPECT_TRUE(boxes.empty()) << boxes[0];
+    ASSERT_TRUE(pumpUntil([&] { return dlg.state().recording; }, 20000));
+    const int64_t began = std::time(nullptr);
+    EXPECT_NEAR(double(began), double(r.start), 2.0);
+    EXPECT_EQ(ChannelScan::slotOfKey(dlg.session()->currentKey()), highest);
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.state().recording; }, 20000));
+    EXPECT_NEAR(double(std::time(nullptr)), double(r.end - 19), 2.0);
+    const std::string path =
+        Profile::getString(home + "/config.ini", "RECControl", "FileName", "", 260);
+    dlg.requestClose();
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    EXPECT_FALSE(std::filesystem::exists(home + "/reserv.ini"));
+
+    std::string out;
+    ASSERT_EQ(test::runCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
+                                   path + "'",
+                               &out),
+              0)
+        << path;
+    EXPECT_NEAR(std::stod(out), double(r.end - 19 - r.start), 2.0) << path;
 }

@@ -61,6 +61,12 @@ TEST(ReservationFile, RoundTripsByteForByte) {
     EXPECT_EQ(back[0], a);
     EXPECT_EQ(back[1].title.size(), 999u);
     EXPECT_EQ(ReservationList::encode(back), bytes);
+    // The smallest record (every text empty) is a whole file too.
+    Reservation bare;
+    bare.end = 60;
+    ASSERT_EQ(ReservationList::decode(ReservationList::encode({bare}), &back),
+              ReservationFileError::None);
+    EXPECT_EQ(back, std::vector<Reservation>{bare});
 
     // Saved by rename and loaded again; an empty list deletes the file.
     const std::string path = test::homeDir() + "/reserv.ini";
