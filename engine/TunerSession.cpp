@@ -8,7 +8,7 @@
 
 #include "engine/SessionWindow.h"
 #include "platform/ConfigIni.h"
-#include "platform/Dialogs.h"
+#include "platform/MessageBoxCodes.h"
 #include "platform/Profile.h"
 #include "tuner/CTDMBDll.h"
 

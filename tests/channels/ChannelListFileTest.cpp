@@ -1,5 +1,4 @@
 #include "channels/ChannelListFile.h"
-#include "ChannelsTestApp.h"
 #include "platform/Dialogs.h"
 #include "tests/support/TestSupport.h"
 

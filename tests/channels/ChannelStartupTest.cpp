@@ -1,5 +1,4 @@
 #include "channels/ChannelStartup.h"
-#include "ChannelsTestApp.h"
 #include "channels/AreaSelectDialog.h"
 #include "platform/Dialogs.h"
 #include "tests/support/TestSupport.h"

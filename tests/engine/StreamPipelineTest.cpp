@@ -9,6 +9,7 @@
 #include "engine/StreamEngine.h"
 #include "link/RendererLinkProtocol.h"
 #include "tests/engine/TsTestStreams.h"
+#include "tests/support/TestSupport.h"
 
 using namespace kobal;
 using namespace kobal::test;
@@ -60,13 +61,8 @@ struct Engine {
         engine.closeWaitObjects();
         engine.emptyQueues();
     }
-    template <class Pred> bool waitUntil(Pred pred, std::chrono::milliseconds limit = 60s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!pred()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(5ms);
-        }
-        return true;
+    bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
+        return test::waitUntil(done, limit);
     }
 };
 

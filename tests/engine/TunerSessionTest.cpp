@@ -23,6 +23,7 @@
 using namespace kobal;
 using namespace kobal::records;
 using namespace std::chrono_literals;
+using kobal::test::waitUntil;
 
 namespace {
 
@@ -57,15 +58,6 @@ struct ResetCounter : SiSink {
     void onParseStart() override { ++starts; }
     void onParseReset() override { ++resets; }
 };
-
-template <class Pred> bool waitUntil(Pred pred, std::chrono::milliseconds limit = 60s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 std::string keyFor(int slot) {
     char b[8];

@@ -2,6 +2,7 @@
 // QLocalServer on this thread's event loop and senders on other threads.
 #include "platform/Messenger.h"
 #include "platform/Paths.h"
+#include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,11 +21,8 @@ namespace kobal {
 namespace {
 
 QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "messenger_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* a = new QCoreApplication(argc, argv);
-    return *a;
+    test::ensureQtApp(test::QtApp::Core);
+    return *QCoreApplication::instance();
 }
 
 // Runs the event loop until the future is ready (the sender runs on another thread).

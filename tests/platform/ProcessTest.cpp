@@ -14,14 +14,7 @@
 namespace kobal {
 namespace {
 
-bool waitUntil(const std::function<bool()>& condition, int ms = 20000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
+using test::waitUntil;
 
 TEST(Process, StartDetachedRunsTheProgramWithItsArgumentsAndLeavesNoZombie) {
     const std::string dir = test::makeTempDir("detached");

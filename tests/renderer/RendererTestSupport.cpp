@@ -15,22 +15,11 @@ namespace kobal::test {
 
 void ensureApp() {
     setenv("KOBAL_AUDIO", "null", 1);
-    if (QCoreApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "renderer_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives for the process
+    ensureQtApp(QtApp::Widgets);
 }
 
 bool pumpUntil(const std::function<bool()>& pred, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs) return pred();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
+    return waitUntil(pred, std::chrono::milliseconds(timeoutMs), true);
 }
 
 void pumpFor(int ms) {

@@ -1,5 +1,7 @@
 #pragma once
 // Helpers shared by every test suite.
+#include <chrono>
+#include <functional>
 #include <string>
 
 namespace kobal::test {
@@ -21,5 +23,17 @@ bool writeFile(const std::string& path, const std::string& bytes);
 
 // Runs a shell command, returns its exit status and (optionally) its standard output.
 int runCommand(const std::string& command, std::string* output = nullptr);
+
+// The process's one Qt application object, made on first use and kept for the life of the
+// process (objects of a test may outlive any scope). The first call decides its kind: widget
+// tests need the full application, text on pictures a GUI one, event loops a core one.
+enum class QtApp { Core, Gui, Widgets };
+void ensureQtApp(QtApp kind = QtApp::Widgets);
+
+// Waits until `done` holds or `limit` passes, looking every few milliseconds; with
+// `pumpEvents` the Qt event loop runs meanwhile (answers that arrive as queued events).
+// Returns done() as it stands at the end.
+bool waitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(60), bool pumpEvents = false);
 
 } // namespace kobal::test

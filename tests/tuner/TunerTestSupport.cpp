@@ -1,8 +1,8 @@
 #include "TunerTestSupport.h"
 
+#include "tests/support/TestSupport.h"
 #include "tuner/StationStream.h"
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -12,16 +12,7 @@ namespace {
 // The station name on the test card needs fonts, that is a GUI application object.
 class GuiEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "tuner_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = new QGuiApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-private:
-    QGuiApplication* app_ = nullptr;
+    void SetUp() override { kobal::test::ensureQtApp(kobal::test::QtApp::Gui); }
 };
 [[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 

@@ -1,6 +1,6 @@
 // GIF frame splitting, frame timing and the animation thread's life.
 #include "ui/AnimatedPicture.h"
-#include "UiTestApp.h"
+#include "tests/support/TestSupport.h"
 #include "tools/kobal_skingen/GifWriter.h"
 #include "ui/GifSplitter.h"
 
@@ -60,7 +60,7 @@ TEST(Gif, DamagedBytesKeepTheWholeFramesBeforeTheDamage) {
 }
 
 TEST(AnimatedPicture, PlaysOnItsThreadAndUnloadsPromptly) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     CAnimatedPicture picture;
     // Frames of 655 s each: only the stop event can end the wait.
     ASSERT_TRUE(picture.Load(threeFrames(65535, 65535, 65535)));
@@ -81,7 +81,7 @@ TEST(AnimatedPicture, PlaysOnItsThreadAndUnloadsPromptly) {
 }
 
 TEST(AnimatedPicture, StillPicturesHaveNoThread) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     CAnimatedPicture picture;
     ASSERT_TRUE(picture.Load(writeGif(6, 4, {{solid(6, 4, qRgb(0, 0, 255)), 0, 0, 0, 0}})));
     picture.Draw();

@@ -1,7 +1,7 @@
 // The skinned dialog base: initialised once on first show, a press on its body moves it.
 #include "UiEvents.h"
-#include "UiTestApp.h"
 #include "skin/QXBaseDialog.h"
+#include "tests/support/TestSupport.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -26,7 +26,7 @@ struct Dialog : CQXBaseDialog {
 };
 
 TEST(BaseDialog, FramelessInitialisedOnceAndDraggedByItsBody) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     Dialog dialog;
     dialog.setGeometry(100, 100, 358, 157);
     EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);

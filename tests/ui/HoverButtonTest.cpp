@@ -1,7 +1,7 @@
 // The three-frame button: frame choice, the pressed latch, sizing from its picture.
 #include "ui/HoverButton.h"
 #include "UiEvents.h"
-#include "UiTestApp.h"
+#include "tests/support/TestSupport.h"
 
 #include <QPixmap>
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ TEST(HoverButton, FrameChoice) {
 }
 
 TEST(HoverButton, LoadBitmapSizesToOneFrameInPlace) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     QPixmap frames(114, 38);
     frames.fill(Qt::darkGray);
     CHoverButton button;
@@ -32,7 +32,7 @@ TEST(HoverButton, LoadBitmapSizesToOneFrameInPlace) {
 }
 
 TEST(HoverButton, ClickedButtonStaysPressedUntilThePointerLeaves) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     QPixmap frames(69, 23);
     frames.fill(Qt::darkGray);
     CHoverButton button;

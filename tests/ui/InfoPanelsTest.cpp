@@ -2,9 +2,9 @@
 // time, line splitting, colours), the recording indicator, their places per view, and
 // captions from the simulator's broadcast reaching the caption panel's picture.
 #include "ui/InfoPanels.h"
-#include "UiTestApp.h"
 #include "engine/ServiceInfo.h"
 #include "engine/TsDemux.h"
+#include "tests/support/TestSupport.h"
 #include "tuner/StationStream.h"
 #include "ui/SkinFonts.h"
 
@@ -69,7 +69,7 @@ CaptionBlock block(const std::vector<Line>& lines) {
 class InfoPanelsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ensureUiApp();
+        test::ensureQtApp();
         installFontSubstitutions();
     }
 };

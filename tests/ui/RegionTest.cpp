@@ -1,5 +1,5 @@
 // Region from a skin picture and the rounded outline.
-#include "UiTestApp.h"
+#include "tests/support/TestSupport.h"
 #include "ui/ShapedRegion.h"
 
 #include <QImage>
@@ -71,7 +71,7 @@ TEST(Region, StripedSkinGrowsTheBufferByForty) {
 }
 
 TEST(Region, AllKeyWindowShowsNothing) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     QWidget window;
     window.resize(20, 10);
     const QImage allKey = picture({"ggg", "ggg"}, QImage::Format_RGB32);

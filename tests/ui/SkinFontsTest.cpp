@@ -1,6 +1,6 @@
 // The skin's font names reach the installed Japanese fonts.
 #include "ui/SkinFonts.h"
-#include "UiTestApp.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFontInfo>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@ namespace kobal {
 namespace {
 
 TEST(SkinFonts, NamedFamiliesReachJapaneseFonts) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     installFontSubstitutions();
     for (const QString& family : {kFontAribGothic, kFontMincho, kFontMsGothic, kFontMsMincho}) {
         const QFontInfo info(skinFont(family, 9));

@@ -1,7 +1,7 @@
 // The skin's pictures: every one there at 1× and 2× in the sizes the windows rely on, and
 // the shaped backgrounds cut alike at both scales.
 #include "ui/SkinPictures.h"
-#include "UiTestApp.h"
+#include "tests/support/TestSupport.h"
 #include "ui/HoverButton.h"
 #include "ui/ShapedRegion.h"
 #include "ui/SkinLayout.h"
@@ -68,7 +68,7 @@ TEST(SkinPictures, ShapedBackgroundsCutAlikeAtBothScales) {
 }
 
 TEST(SkinPictures, UpdateButtonsAreThirtyEightSquare) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     CHoverButton ok;
     ASSERT_TRUE(ok.LoadBitmap(pic::kUpdateOk));
     EXPECT_EQ(ok.size(), QSize(38, 38));

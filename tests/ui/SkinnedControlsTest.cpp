@@ -1,6 +1,6 @@
 // The bitmap slider's arithmetic and notifications, the channel list's scroll bar.
 #include "UiEvents.h"
-#include "UiTestApp.h"
+#include "tests/support/TestSupport.h"
 #include "ui/BitmapSlider.h"
 #include "ui/ChannelListBox.h"
 
@@ -81,7 +81,7 @@ struct Parent : QWidget {
 };
 
 TEST(BitmapSlider, WidgetPostsDragAndEndToItsParent) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     Parent parent;
     auto* slider = new CBitmapSlider(&parent);
     slider->setControlId(1060);
@@ -103,7 +103,7 @@ TEST(BitmapSlider, WidgetPostsDragAndEndToItsParent) {
 }
 
 TEST(ChannelList, ScrollBarOnlyBeyondTwelveLines) {
-    test::ensureUiApp();
+    test::ensureQtApp();
     QWidget window;
     auto* list = new CChannelListBox(&window);
     auto* bar = new CChannelScrollBar(&window);

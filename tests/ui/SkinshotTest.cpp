@@ -1,5 +1,4 @@
 // kobal_skinshot renders a skinned piece offscreen, with the window's outline applied.
-#include "UiTestApp.h"
 #include "tests/support/TestSupport.h"
 
 #include <QImage>
