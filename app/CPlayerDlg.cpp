@@ -519,11 +519,9 @@ void CPlayerDlg::scanFinished() {
         return;
     }
     bool rewrite = false;
-    // A start for an alarm tunes the alarm's channel once, without storing it.
+    // A start within an alarm's window tunes the alarm's channel, once.
     const std::string key =
-        requestedSlot_ >= 0
-            ? ChannelScan::plainKey(requestedSlot_)
-            : scan_.chooseKey(table, config_.ReadCurrentChannel(), scanKind_, &rewrite);
+        scan_.chooseKey(table, config_.ReadCurrentChannel(), scanKind_, &rewrite, requestedSlot_);
     requestedSlot_ = -1;
     if (rewrite) config_.writeCurrentChannel(key);
     scanKind_ = ScanNone;

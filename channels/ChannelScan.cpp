@@ -70,9 +70,14 @@ const ChannelRecord* ChannelScan::recordOfSlot(int slot) const {
 }
 
 std::string ChannelScan::chooseKey(const ScanTable& table, const std::string& stored,
-                                   ScanMode finished, bool* rewrite) const {
+                                   ScanMode finished, bool* rewrite, int requestedSlot) const {
     if (rewrite) *rewrite = false;
     const std::vector<const ChannelRecord*> shown = lines();
+    // The alarm's channel, when the scan found it; a channel gone since the alarm was set
+    // leaves the usual choice rather than a start with nothing tuned.
+    if (requestedSlot >= 0)
+        for (const ChannelRecord* r : shown)
+            if (r->physicalIndex == requestedSlot && r->state == 1) return plainKey(requestedSlot);
     if (stored == "No-Channel" || stored.empty()) {
         for (int k = 0; k < int(table.size()); ++k) {
             if (!table[size_t(k)].found) continue;

@@ -53,11 +53,13 @@ public:
     void rebuild(const ScanTable& table, ScanMode kind);
     // After a single-channel scan: marks the record of that physical slot found.
     void markSingle(const ScanTable& table, int slot);
-    // The key to tune after the scan. stored is config.ini's CurrentChannel ("No-Channel" when
-    // none). *rewrite is set when the result must be written back at once (a stored key that
-    // is no longer listed). Empty when nothing can be tuned.
+    // The key to tune after the scan. requestedSlot (an alarm's channel at start, -1 for none)
+    // wins when the scan found that physical channel; otherwise stored, config.ini's
+    // CurrentChannel ("No-Channel" when none), decides. *rewrite is set when the result must be
+    // written back at once (a stored key that is no longer listed). Empty when nothing can be
+    // tuned.
     std::string chooseKey(const ScanTable& table, const std::string& stored, ScanMode finished,
-                          bool* rewrite = nullptr) const;
+                          bool* rewrite = nullptr, int requestedSlot = -1) const;
 
     // The records the panel lists (state not -1), in slot order.
     std::vector<const ChannelRecord*> lines() const;

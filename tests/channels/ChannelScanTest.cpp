@@ -48,6 +48,12 @@ TEST(ChannelScan, ChoosesTheFirstFoundPresetOrRewritesAStaleKey) {
     EXPECT_TRUE(rewrite);
     EXPECT_EQ(scan.chooseKey(t, "10101", ScanArea, &rewrite), "10101");
     EXPECT_FALSE(rewrite);
+    // An alarm's channel wins when the scan found it, without a write; a channel not found or
+    // no longer listed leaves the stored one.
+    EXPECT_EQ(scan.chooseKey(t, "10101", ScanArea, &rewrite, 8), "08081");
+    EXPECT_FALSE(rewrite);
+    EXPECT_EQ(scan.chooseKey(t, "10101", ScanArea, &rewrite, 5), "10101");
+    EXPECT_EQ(scan.chooseKey(t, "10101", ScanArea, &rewrite, 9), "10101");
 }
 
 TEST(ChannelScan, SingleScanMarksTheRecordOfItsOwnSlot) {

@@ -2,6 +2,7 @@
 #include "platform/Scheduler.h"
 #include "reservations/Alarm.h"
 #include "reservations/Reservation.h"
+#include "reservations/StationSlot.h"
 #include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -184,6 +185,19 @@ TEST(ReservationList, ValidationRulesAndConflicts) {
     EXPECT_EQ(once.validate(-1, localTime(2038, 1, 1, 0, 0), localTime(2038, 1, 1, 1, 0),
                             Reservation::kOnce, now),
               "入力範囲を超過しました。");
+}
+
+TEST(ReservationList, StationNamesFindTheirSlotWhateverTheLetterWidth) {
+    // 東京 (7): ＮＨＫ総合 on slot 14, ＭＸテレビ on 7; 新潟 (14) writes テレビ21 half-width.
+    EXPECT_EQ(channelSlotForStation(u"ＮＨＫ総合", 7), 14);
+    EXPECT_EQ(channelSlotForStation(u"NHK総合", 7), 14);
+    EXPECT_EQ(channelSlotForStation(u"ＭＸテレビ", 7), 7);
+    EXPECT_EQ(channelSlotForStation(u"新潟テレビ２１", 14), 10);
+    EXPECT_EQ(channelSlotForStation(u"新潟テレビ21", 14), 10);
+    EXPECT_EQ(channelSlotForStation(u"NHK 総合", 7), -1); // a blank is not a letter
+    EXPECT_EQ(channelSlotForStation(u"ＭＸテレビ", 14), -1);
+    EXPECT_EQ(channelSlotForStation(u"ＮＨＫ総合", 47), -1);
+    EXPECT_EQ(channelSlotForStation(u"", 7), -1);
 }
 
 TEST(AlarmFile, RoundTripDamageAndTheStartWindow) {
