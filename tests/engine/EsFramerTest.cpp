@@ -6,10 +6,10 @@
 #include <future>
 
 #include "engine/EsFramer.h"
-#include "engine/LinkReader.h"
 #include "engine/PlayerLinkEnd.h"
 #include "engine/TsDemux.h"
 #include "tests/engine/TsTestStreams.h"
+#include "tools/support/LinkReader.h"
 
 using namespace kobal;
 using namespace kobal::records;

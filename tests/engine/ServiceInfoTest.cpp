@@ -1,10 +1,10 @@
 // The parse thread's service information reader: service name to the status line, EIT
 // collection across packets into the guide, the ticker and programme list hand-over.
 #include "engine/ServiceInfo.h"
-#include "engine/ServiceInfoLog.h"
 #include "tests/engine/OutputTap.h"
 #include "tests/engine/ProgrammeTestData.h"
 #include "tests/support/TestSupport.h"
+#include "tools/support/ServiceInfoLog.h"
 
 #include <gtest/gtest.h>
 

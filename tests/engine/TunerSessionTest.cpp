@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "broadcast/AreaPresetTable.h"
-#include "engine/LinkReader.h"
 #include "engine/SessionWindow.h"
 #include "engine/SiSink.h"
 #include "engine/TunerSession.h"
@@ -18,6 +17,7 @@
 #include "tests/engine/OutputTap.h"
 #include "tests/engine/TsTestStreams.h"
 #include "tests/support/TestSupport.h"
+#include "tools/support/LinkReader.h"
 #include "tuner/CTDMBDll.h"
 
 using namespace kobal;

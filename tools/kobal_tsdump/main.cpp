@@ -22,11 +22,11 @@
 #include <thread>
 
 #include "broadcast/AreaPresetTable.h"
-#include "engine/LinkReader.h"
-#include "engine/ServiceInfoLog.h"
 #include "engine/SessionWindow.h"
 #include "engine/TunerSession.h"
 #include "tools/PrivateInstallFolder.h"
+#include "tools/support/LinkReader.h"
+#include "tools/support/ServiceInfoLog.h"
 #include "tuner/CTDMBDll.h"
 
 using namespace kobal;

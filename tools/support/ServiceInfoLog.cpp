@@ -1,4 +1,4 @@
-#include "engine/ServiceInfoLog.h"
+#include "tools/support/ServiceInfoLog.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "engine/LinkReader.h"
+#include "tools/support/LinkReader.h"
 
 #include <algorithm>
 #include <cstring>
