@@ -8,7 +8,7 @@
 #include "engine/EsFramer.h"
 #include "engine/PlayerLinkEnd.h"
 #include "engine/TsDemux.h"
-#include "tests/engine/TsTestStreams.h"
+#include "tests/support/TsPackets.h"
 #include "tools/support/LinkReader.h"
 
 using namespace kobal;

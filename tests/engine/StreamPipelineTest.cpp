@@ -8,8 +8,8 @@
 #include "engine/SharedMemoryLink.h"
 #include "engine/StreamEngine.h"
 #include "link/RendererLinkProtocol.h"
-#include "tests/engine/TsTestStreams.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TsPackets.h"
 
 using namespace kobal;
 using namespace kobal::test;

@@ -8,8 +8,8 @@
 #include "engine/PlayerLinkEnd.h"
 #include "engine/SiSink.h"
 #include "engine/TsDemux.h"
-#include "tests/engine/TsTestStreams.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TsPackets.h"
 
 using namespace kobal;
 using namespace kobal::test;
@@ -53,12 +53,6 @@ struct Parse {
         pending.erase(pending.begin(), pending.begin() + long(used));
     }
 };
-
-Bytes nullPackets(int n) {
-    Bytes out;
-    for (int i = 0; i < n; ++i) append(out, packet(0x1FFF, false, 0, {}));
-    return out;
-}
 
 } // namespace
 

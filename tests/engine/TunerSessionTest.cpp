@@ -15,8 +15,8 @@
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "tests/engine/OutputTap.h"
-#include "tests/engine/TsTestStreams.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TsPackets.h"
 #include "tools/support/LinkReader.h"
 #include "tuner/CTDMBDll.h"
 

@@ -3,6 +3,7 @@
 #include "TunerTestSupport.h"
 #include "platform/Utf.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TsPackets.h"
 #include "tuner/AribEncoder.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/SiTables.h"
@@ -15,6 +16,11 @@
 #include <thread>
 
 using kobal::utf8ToUtf16;
+using kobal::test::append;
+using kobal::test::asString;
+using kobal::test::Bytes;
+using kobal::test::nullPackets;
+using kobal::test::sectionPacket;
 
 namespace {
 
@@ -66,37 +72,6 @@ std::vector<double> arrivalsFor(CTDMBDll& t, double seconds, std::string* bytes)
         }
     }
     return at;
-}
-
-// A packet of the given PID with a section payload: pointer field, then `payload`, 0xFF after;
-// an adaptation field of stuffing first when `stuffing` > 0.
-std::string sectionPacket(uint16_t pid, bool unitStart, int pointer, const std::string& payload,
-                          int stuffing = 0) {
-    std::string p(188, '\xFF');
-    p[0] = 0x47;
-    p[1] = static_cast<char>((unitStart ? 0x40 : 0) | pid >> 8);
-    p[2] = static_cast<char>(pid & 0xFF);
-    p[3] = static_cast<char>(stuffing > 0 ? 0x30 : 0x10);
-    size_t at = 4;
-    if (stuffing > 0) {
-        p[4] = static_cast<char>(stuffing - 1);
-        if (stuffing > 1) p[5] = 0;
-        at += stuffing;
-    }
-    if (unitStart) p[at++] = static_cast<char>(pointer);
-    p.replace(at, payload.size(), payload);
-    return p;
-}
-
-std::string nullPackets(int n) {
-    std::string p(188, '\xFF');
-    p[0] = 0x47;
-    p[1] = 0x1F;
-    p[2] = '\xFF';
-    p[3] = 0x10;
-    std::string out;
-    for (int k = 0; k < n; ++k) out += p;
-    return out;
 }
 
 bool allAligned(const std::string& s) {
@@ -239,7 +214,7 @@ TEST_F(ReplayTuner, StreamsWithoutAUsablePcrArePacedAtAOneSegmentRate) {
     for (size_t i = 0; i < file.size(); i += 188) {
         const auto* p = reinterpret_cast<const uint8_t*>(&file[i]);
         if (!((p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10))) continue;
-        noPcr.replace(i, 188, nullPackets(1));
+        noPcr.replace(i, 188, asString(nullPackets(1)));
         const int64_t base = 900000 + 450000 * k++;
         farPcr[i + 6] = static_cast<char>(base >> 25);
         farPcr[i + 7] = static_cast<char>(base >> 17);
@@ -280,12 +255,13 @@ TEST_F(ReplayTuner, SdtNamesComeOnlyFromWholeSectionsWithAGoodCrc) {
     // The SDT's last bytes share a packet with the start of the next section (another
     // table on the PID), as a multiplexer packs them.
     const size_t first = 30;
-    const std::string other = std::string("\x46\xF0\x05\x00\x01\xC1\x00\x00", 8);
-    std::string file = nullPackets(3);
-    file += sectionPacket(0x11, true, 0, sdt.substr(0, first), 183 - first);
-    file +=
-        sectionPacket(0x11, true, static_cast<int>(sdt.size() - first), sdt.substr(first) + other);
-    file += nullPackets(3);
+    Bytes rest(sdtBytes.begin() + first, sdtBytes.end());
+    append(rest, {0x46, 0xF0, 0x05, 0x00, 0x01, 0xC1, 0x00, 0x00});
+    std::string file = asString(nullPackets(3));
+    file += asString(sectionPacket(0x11, true, 0, Bytes(sdtBytes.begin(), sdtBytes.begin() + first),
+                                   183 - first));
+    file += asString(sectionPacket(0x11, true, static_cast<int>(sdt.size() - first), rest));
+    file += asString(nullPackets(3));
     put(27, file);
     CTDMBDll t;
     ASSERT_TRUE(t.Open(nullptr));
@@ -326,8 +302,10 @@ TEST_F(ReplayTuner, ASingleShiftBeforeAByteWithoutACharacterIsReadSafely) {
     at[3] = 0xFF;
     const uint32_t crc = veltra::ts::crc32(sdt.data(), sdt.size() - 4);
     for (int k = 0; k < 4; ++k) sdt[sdt.size() - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
-    put(27, nullPackets(2) + sectionPacket(0x11, true, 0, std::string(sdt.begin(), sdt.end())) +
-                nullPackets(2));
+    Bytes file = nullPackets(2);
+    append(file, sectionPacket(0x11, true, 0, sdt));
+    append(file, nullPackets(2));
+    put(27, asString(file));
     CTDMBDll t;
     ASSERT_TRUE(t.Open(nullptr));
     t.ScanSingleChannel(14);

@@ -1,9 +1,10 @@
 #pragma once
-// Builds transport-stream bytes for the engine tests: PMT sections, PES packets, packets
-// with adaptation fields, H.264 access units and ADTS frames.
+// Builds transport-stream bytes for the tests: packets with adaptation fields, null packets,
+// section and PES packets, PMT sections, H.264 access units and ADTS frames.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace kobal::test {
@@ -12,6 +13,11 @@ using Bytes = std::vector<uint8_t>;
 
 inline void append(Bytes& to, const Bytes& from) {
     to.insert(to.end(), from.begin(), from.end());
+}
+
+// For tests that keep streams in strings (files, the tuner's chunks).
+inline std::string asString(const Bytes& b) {
+    return std::string(b.begin(), b.end());
 }
 
 // One 188-byte packet. payload is cut or padded (0xFF) to what fits; with adaptationLength
@@ -34,6 +40,24 @@ inline Bytes packet(uint16_t pid, bool unitStart, int cc, const Bytes& payload,
     p[3] = uint8_t((afc << 4) | (cc & 15));
     for (size_t i = 0; i < payload.size() && at + i < 188; ++i) p[at + i] = payload[i];
     return p;
+}
+
+// n packets of the null PID.
+inline Bytes nullPackets(int n) {
+    Bytes out;
+    for (int i = 0; i < n; ++i) append(out, packet(0x1FFF, false, 0, {}));
+    return out;
+}
+
+// A packet carrying section bytes: with unit start the pointer field comes first, then
+// `payload`, 0xFF after; `stuffing` > 0 bytes of adaptation field (length byte included)
+// come before them.
+inline Bytes sectionPacket(uint16_t pid, bool unitStart, int pointer, const Bytes& payload,
+                           int stuffing = 0) {
+    Bytes body;
+    if (unitStart) body.push_back(uint8_t(pointer));
+    append(body, payload);
+    return packet(pid, unitStart, 0, body, stuffing > 0 ? stuffing - 1 : -1);
 }
 
 // Splits a payload over packets of one PID (the first with unit start), continuity from cc.
