@@ -76,6 +76,7 @@ CPlayerDlg::CPlayerDlg(const StartupArgs& args)
         std::fprintf(stderr, "kobal_player: iEPG file to import: %s\n", path.c_str());
     };
     qApp->installEventFilter(this);
+    buildMenuBar();
 }
 
 CPlayerDlg::~CPlayerDlg() {
@@ -693,6 +694,7 @@ void CPlayerDlg::requestClose() {
 }
 
 void CPlayerDlg::onCommand(int id) {
+    emit commandIssued(id);
     // Closing, Alt+F4 and minimising work whatever the window is doing.
     switch (id) {
     case cmd::kCloseButton:
@@ -857,7 +859,8 @@ void CPlayerDlg::onCommand(int id) {
         timeShiftStop();
         break;
     default:
-        break; // scans and panels come with their own pieces
+        menuCommand(id); // the menu bar's own commands; the others say they are to come
+        break;
     }
 }
 

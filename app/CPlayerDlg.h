@@ -21,6 +21,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -42,6 +43,7 @@ class InfoPanels;
 class CAnimatedPicture;
 class CChannelPanel;
 class CChannelPopup;
+class CSkinMenuBar;
 namespace render {
 class MediaGraph;
 }
@@ -135,6 +137,8 @@ public:
     // The caption panel, ticker, message line and recording indicator.
     InfoPanels& panels() const { return *panels_; }
     QWidget* button(int id) const;
+    // The skinned menu bar (its drop-downs open from it).
+    CSkinMenuBar* menuBar() const { return menuBar_; }
     bool timerArmed(int id) const;
 
     // Channels: the panel (created by the first scan), the theater pop-up, the history, and
@@ -151,6 +155,8 @@ public:
 
 signals:
     void closed();
+    // Every command as it reaches onCommand, whichever way it came.
+    void commandIssued(int id);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -247,6 +253,17 @@ private:
     void dropFiles(const QStringList& paths);
     void showPlaylistWindow();
     void refreshPlaylistWindow();
+    // The skinned menu bar, the option pages, the key list and help (PlayerMenus.cpp).
+    void buildMenuBar();
+    void placeMenuBar();
+    bool menuEvent(QObject* watched, QEvent* event);
+    void onMenuChosen(int list, int item);
+    std::array<bool, 12> menuChecks(int list) const;
+    void menuCommand(int id);
+    void showOptions();
+    void showKeyList();
+    void showHelp();
+    void showVersion();
 
     void closeSequence();
     void buildControls();
@@ -310,6 +327,8 @@ private:
     QString elapsed_, position_, title_;
     class CPlaybackPanel* playbackPanel_ = nullptr;
     class CPlaylistWindow* playlistWindow_ = nullptr;
+    CSkinMenuBar* menuBar_ = nullptr;
+    bool altAlone_ = false; // Alt went down and nothing else since: its release opens the menu
 };
 
 } // namespace kobal

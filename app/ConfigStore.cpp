@@ -151,6 +151,14 @@ bool ConfigStore::writeRecordFileName(const std::string& path) {
     return putText(paths_.configFile, config::kRecordFileName, path);
 }
 
+bool ConfigStore::writeViewOptions() {
+    const std::string& f = paths_.configFile;
+    const Settings& s = settings_;
+    bool ok = putInt(f, config::kDefaultView, s.defaultView);
+    ok = putInt(f, config::kStartViewLast, s.startViewLast) && ok;
+    return putInt(f, config::kUseTrayMode, s.useTrayMode) && ok;
+}
+
 std::string ConfigStore::recordFolder() {
     return Registry::read("rec_Dir", kWholeValue).value_or("");
 }

@@ -90,6 +90,9 @@ public:
     bool writeCurrentChannel(const std::string& key);
     bool writeLastChannel(const std::string& key);
     bool writeRecordFileName(const std::string& path);
+    // The option pages' three values (DEFAULT_VIEW, START_VIEW_LAST, USE_TRAYMODE), written as
+    // SaveSettings writes them, at once, so a confirmed choice outlives a crash. UI thread.
+    bool writeViewOptions();
 
     // Registry values read when needed.
     static std::string recordFolder(); // rec_Dir, empty when missing

@@ -52,7 +52,28 @@ const MenuLine kMenu[] = {
     {u"終了", kExit},
 };
 
+// Item by item, in the menu bar's order (0: separator or sub-menu).
+const int kStartColumn[] = {kPowerOn,       kPowerOff,      0,           kTimeShiftStart,
+                            kTimeShiftPlay, kTimeShiftStop, kRecordMenu, kExit};
+const int kSoundColumn[] = {kVolumeUp, kVolumeDown, 0, kMuteToggle, 0};
+const int kChannelColumn[] = {kScanSingle, kScanFull, kScanList, 0, kChannelListEdit};
+const int kViewColumn[] = {kNormalView,       kTransparentView, kTheaterView,       0,
+                           kChannelPanelMenu, kPlaybackPanel,   kReservationWindow, kChannelDisplay,
+                           kSignalDisplay,    kCaptions,        kAlwaysOnTop,       0};
+const int kToolsColumn[] = {kAlarmSettings, kOptions};
+const int kHelpColumn[] = {kHelp, kKeyList, kUpdate, kVersionInfo};
+const int kAudioSubMenu[] = {kAudioMain, kAudioSub};
+const int kSizeSubMenu[] = {kSize1x, kSize2x, kMaximise};
+const std::span<const int> kMenuBar[] = {kStartColumn, kSoundColumn, kChannelColumn, kViewColumn,
+                                         kToolsColumn, kHelpColumn,  kAudioSubMenu,  kSizeSubMenu};
+
 } // namespace
+
+int menuBarCommand(int list, int item) {
+    if (list < 0 || list >= int(std::size(kMenuBar))) return 0;
+    const std::span<const int> ids = kMenuBar[list];
+    return item >= 0 && item < int(ids.size()) ? ids[size_t(item)] : 0;
+}
 
 std::span<const KeyBinding> keyBindings() {
     return kKeys;

@@ -70,6 +70,14 @@ inline constexpr int kAudioMain = 40005;       // "主音声"
 inline constexpr int kAudioSub = 40006;        // "副音声"
 inline constexpr int kChannelListEdit = 40007; // "チャンネルリストの編集"
 inline constexpr int kCloseKey = 40008;        // Alt+F4: close without the menu's busy check
+inline constexpr int kRecordMenu = 40009; // "録画開始/停止": stop while recording, else start
+inline constexpr int kPlaybackPanel = 40010;     // "再生パネル表示"
+inline constexpr int kReservationWindow = 40011; // "予約録画設定表示"
+inline constexpr int kAlarmSettings = 40012;     // "指定時刻アラートの設定"
+inline constexpr int kOptions = 40013;           // "オプション"
+inline constexpr int kKeyList = 40014;           // "キー操作一覧"
+inline constexpr int kUpdate = 40015;            // "ソフトウェアアップデート"
+inline constexpr int kVersionInfo = 40016;       // "バージョン情報"
 
 struct KeyBinding {
     QKeyCombination key;
@@ -87,5 +95,10 @@ struct MenuLine {
 };
 // Menu 462, shown as the video area's right-click menu.
 std::span<const MenuLine> contextMenu();
+
+// The skinned menu bar's items: list 0 … 5 are its columns, 6 and 7 the audio and size
+// sub-menus (ui/MenuBarModel.h), item counts from 0 with separators. 0 for separators and
+// sub-menu openers.
+int menuBarCommand(int list, int item);
 
 } // namespace kobal::cmd

@@ -167,6 +167,7 @@ void CPlayerDlg::layoutChildren() {
     placeVideo();
     if (picture_) picture_->setGeometry(geometry::startupPicture(s_.transparent, client));
     if (panels_) panels_->place(view, client);
+    placeMenuBar();
     refreshButtons();
     update();
 }
@@ -343,6 +344,7 @@ void CPlayerDlg::updateCursor() {
 // --- input -----------------------------------------------------------------------------------
 
 bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (menuEvent(watched, event)) return true;
     // Keys are examined before any control of the player's windows sees them.
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
         auto* w = qobject_cast<QWidget*>(watched);

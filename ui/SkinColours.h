@@ -28,7 +28,8 @@ constexpr std::uint32_t kHoverFill = 0xC8C8C8;
 constexpr std::uint32_t kHoverText = 0x3C1414;
 constexpr std::uint32_t kMenuBar = 0x393939;
 constexpr std::uint32_t kMenuBarText = 0xC4C4C4;
-constexpr std::uint32_t kMenuOpen = 0x756728;
+constexpr std::uint32_t kMenuOpen = 0x756728; // open title, drop-down background
+constexpr std::uint32_t kMenuSeparator = 0x969696;
 // Backgrounds the panels and sliders sit on.
 constexpr std::uint32_t kPanelFace = 0x2A2624; // the control panel's face
 constexpr std::uint32_t kSliderBackground = 0x1E1C1B;
