@@ -14,27 +14,29 @@ QString css(std::uint32_t colourRef) {
 }
 
 QString skinStyleSheet() {
-    const QString face = css(colour::kPanelFace), bar = css(colour::kMenuBar),
-                  barText = css(colour::kMenuBarText), open = css(colour::kMenuOpen),
-                  text = css(colour::kPopupText), hover = css(colour::kHoverFill),
-                  hoverText = css(colour::kHoverText), line = css(colour::kMenuSeparator);
-    return QStringLiteral(
-               "QWidget{color:%6;}"
-               "QGroupBox{border:1px solid %8;margin-top:9px;padding-top:4px;}"
-               "QGroupBox::title{subcontrol-origin:margin;left:8px;padding:0 3px;color:%3;}"
-               "QPushButton{background:%2;color:%6;border:1px solid %8;padding:3px 16px;"
-               "min-width:56px;}"
-               "QPushButton:hover{background:%7;color:%9;}"
-               "QPushButton:pressed,QPushButton:default{border-color:%5;}"
-               "QTabWidget::pane{border:1px solid %5;background:%1;}"
-               "QTabBar::tab{background:%2;color:%3;padding:3px 12px;border:1px solid %8;}"
-               "QTabBar::tab:selected{background:%5;color:#ffffff;}"
-               "QTableWidget,QTextBrowser{background:#141312;gridline-color:%8;color:%6;"
-               "selection-background-color:%7;selection-color:%9;border:1px solid %8;}"
-               "QHeaderView::section{background:%2;color:%3;border:1px solid %8;padding:2px;}"
-               "QScrollBar{background:%2;}"
-               "QScrollBar::handle{background:%5;min-height:20px;min-width:20px;}")
-        .arg(face, bar, barText, QString(), open, text, hover, line, hoverText);
+    QString sheet = QStringLiteral(
+        "QWidget{color:@text;}"
+        "QGroupBox{border:1px solid @line;margin-top:9px;padding-top:4px;}"
+        "QGroupBox::title{subcontrol-origin:margin;left:8px;padding:0 3px;color:@barText;}"
+        "QPushButton{background:@bar;color:@text;border:1px solid @line;padding:3px 16px;"
+        "min-width:56px;}"
+        "QPushButton:hover{background:@hover;color:@hoverText;}"
+        "QPushButton:pressed,QPushButton:default{border-color:@open;}"
+        "QTabWidget::pane{border:1px solid @open;background:@face;}"
+        "QTabBar::tab{background:@bar;color:@barText;padding:3px 12px;border:1px solid @line;}"
+        "QTabBar::tab:selected{background:@open;color:#ffffff;}"
+        "QTableWidget,QTextBrowser{background:#141312;gridline-color:@line;color:@text;"
+        "selection-background-color:@hover;selection-color:@hoverText;border:1px solid @line;}"
+        "QHeaderView::section{background:@bar;color:@barText;border:1px solid @line;padding:2px;}"
+        "QScrollBar{background:@bar;}"
+        "QScrollBar::handle{background:@open;min-height:20px;min-width:20px;}");
+    const std::pair<const char*, std::uint32_t> kColours[] = {
+        {"@face", colour::kPanelFace},  {"@barText", colour::kMenuBarText},
+        {"@bar", colour::kMenuBar},     {"@open", colour::kMenuOpen},
+        {"@text", colour::kPopupText},  {"@hoverText", colour::kHoverText},
+        {"@hover", colour::kHoverFill}, {"@line", colour::kMenuSeparator}};
+    for (const auto& [name, value] : kColours) sheet.replace(QLatin1String(name), css(value));
+    return sheet;
 }
 
 } // namespace
