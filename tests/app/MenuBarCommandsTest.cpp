@@ -25,13 +25,6 @@ using namespace kobal;
 
 namespace {
 
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
-
 bool pumpUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;
     t.start();
@@ -66,7 +59,7 @@ struct Step {
 TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
     setenv("KOBAL_AUDIO", "null", 1);
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    ensureApp();
+    test::ensureQtApp();
     ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
     std::vector<std::string> boxes, dialogs;
     setMessageBoxHandler([&](const MessageBoxRequest& r) {
@@ -157,7 +150,7 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
 }
 
 TEST(MenuBarCommands, OptionsCancelChangesNothingOkStoresAndKeyListRows) {
-    ensureApp();
+    test::ensureQtApp();
     const std::string config = test::homeDir() + "/config.ini";
     CPlayerDlg dlg;
     // The window is not initialised (no tuner needed): its kept settings are set by hand.

@@ -1,6 +1,6 @@
 // The skinned menu bar's opening rules, hovering and marks, driven by pointer events.
 #include "UiEvents.h"
-#include "UiTestApp.h"
+#include "tests/support/TestSupport.h"
 #include "ui/MenuDropDown.h"
 #include "ui/SkinColours.h"
 #include "ui/SkinMenuBar.h"
@@ -14,7 +14,7 @@ namespace {
 using test::mouse;
 
 struct AppFirst {
-    AppFirst() { test::ensureUiApp(); }
+    AppFirst() { test::ensureQtApp(); }
 };
 
 struct Bar : AppFirst {
