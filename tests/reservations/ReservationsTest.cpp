@@ -219,6 +219,16 @@ TEST(AlarmFile, RoundTripDamageAndTheStartWindow) {
     EXPECT_EQ(AlarmFile::requestedSlot(back, localTime(2027, 5, 9, 6, 29, 55)), 27);
     back[1].repeat = Alarm::kOther;
     EXPECT_EQ(AlarmFile::requestedSlot(back, localTime(2027, 5, 9, 6, 30, 0)), -1);
+    // At midnight the window starts on the day before: a once alarm at New Year from the last
+    // seconds of the old year, a daily one from the last seconds of any month.
+    const std::vector<Alarm> midnight = {
+        {u"ＮＨＫ総合", 14, localTime(2027, 1, 1, 0, 0), Alarm::kOnce},
+        {u"テレビ東京", 27, localTime(2026, 6, 1, 0, 0), Alarm::kDaily}};
+    EXPECT_EQ(AlarmFile::requestedSlot(midnight, localTime(2026, 12, 31, 23, 59, 50)), -1);
+    EXPECT_EQ(AlarmFile::requestedSlot(midnight, localTime(2026, 12, 31, 23, 59, 51)), 14);
+    EXPECT_EQ(AlarmFile::requestedSlot(midnight, localTime(2027, 1, 1, 0, 0, 19)), 14);
+    EXPECT_EQ(AlarmFile::requestedSlot(midnight, localTime(2027, 2, 28, 23, 59, 55)), 27);
+    EXPECT_EQ(AlarmFile::requestedSlot(midnight, localTime(2027, 3, 1, 0, 0, 20)), -1);
 
     std::string longName = bytes;
     for (size_t i = 10; i < 90; ++i) longName[i] = 'x';
