@@ -3,6 +3,7 @@
 // renderer link. Files open through the same worker as channels.
 #include "app/CPlayerDlg.h"
 #include "app/PlayerCommands.h"
+#include "app/PlayerReservations.h"
 #include "engine/TunerSession.h"
 #include "link/RendererLinkProtocol.h"
 #include "media/CPlayerGraph.h"
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <ctime>
 #include <unistd.h>
+#include <utility>
 
 namespace kobal {
 namespace {
@@ -135,7 +137,10 @@ void CPlayerDlg::StopRecording(bool ask) {
     stopTimerId(timers::kRecordTime);
     elapsed_.clear();
     recordToggleAllowed_ = true;
-    reservedRecording_ = false; // the reservations' bookkeeping comes with the reservations
+    // A reserved recording that stops, for whatever reason, finishes its reservation now, so
+    // the list saved at exit no longer holds it as waiting.
+    if (std::exchange(reservedRecording_, false) && reservations_)
+        reservations_->reservedRecordingStopped();
     refreshButtons();
 }
 

@@ -54,6 +54,10 @@ void PlayerReservations::check() {
     if (window_) timer_.check(now(), *this);
 }
 
+void PlayerReservations::reservedRecordingStopped() {
+    if (window_) timer_.recordingStopped(now(), *this);
+}
+
 bool PlayerReservations::isRecording() const {
     return window_ && window_->s_.recording;
 }

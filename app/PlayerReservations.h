@@ -24,6 +24,8 @@ public:
     std::vector<std::string> takeMessages() { return std::exchange(messages_, {}); }
     // Timer 106.
     void check();
+    // The window's reserved recording stopped (the front reservation is finished).
+    void reservedRecordingStopped();
 
     // The program a scheduled start runs.
     static std::string playerProgram();

@@ -31,9 +31,9 @@ void TimerRecording::check(int64_t now, TimerRecordingHost& host) {
         if (now >= stopAt || !host.isRecording()) {
             if (host.isRecording()) {
                 host.showMessage(QStringLiteral("予約録画を停止します。"));
-                host.stopRecording();
+                host.stopRecording(); // may report the stop, and so finish r, itself
             }
-            finishFront(now, host);
+            recordingStopped(now, host);
         }
         return;
     }
@@ -60,6 +60,10 @@ void TimerRecording::check(int64_t now, TimerRecordingHost& host) {
             host.reservationsChanged();
         }
     }
+}
+
+void TimerRecording::recordingStopped(int64_t now, TimerRecordingHost& host) {
+    if (!list_.empty() && list_.items().front().recording) finishFront(now, host);
 }
 
 void TimerRecording::finishFront(int64_t now, TimerRecordingHost& host) {

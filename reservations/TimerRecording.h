@@ -50,6 +50,11 @@ public:
 
     // The one-second check (timer 106).
     void check(int64_t now, TimerRecordingHost& host);
+    // The reserved recording stopped, whoever stopped it (the user after the question, the
+    // close of the player, a source change): the front reservation is finished at once (a once
+    // one dropped, a daily or weekly one moved), so the list saved at exit is already right.
+    // Nothing happens when the front is not recording.
+    void recordingStopped(int64_t now, TimerRecordingHost& host);
 
     // Registers (or replaces) the scheduled start of r; false when scheduled starts are not
     // available (the reservation is still recorded while the player runs).

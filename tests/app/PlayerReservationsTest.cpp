@@ -141,3 +141,66 @@ TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
         << path;
     EXPECT_NEAR(std::stod(out), double(r.end - 19 - r.start), 2.0) << path;
 }
+
+// Closing the player during a reserved recording asks first; No keeps recording, Yes closes
+// without the second question of a reserved stop. The file holds everything recorded up to the
+// close, and the daily reservation is saved moved to the next day.
+TEST(PlayerReservations, ClosingDuringAReservedRecordingAsksAndKeepsTheFileWhole) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    const std::string home = test::homeDir();
+    ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
+    ASSERT_TRUE(Registry::write("rec_Dir", home + "/rec-close"));
+    Reservation r;
+    r.channelName = u"予約";
+    r.start = std::time(nullptr) + 8;
+    r.end = r.start + 600;
+    r.repeat = Reservation::kDaily;
+    r.slot = AreaPresetTable::station(7, 0).slot;
+    r.id = 8;
+    ReservationList list;
+    list.add(r);
+    ASSERT_TRUE(list.save(home + "/reserv.ini"));
+
+    std::vector<std::string> boxes;
+    int answer = IDNO;
+    setMessageBoxHandler([&](const MessageBoxRequest& m) {
+        boxes.push_back(m.text);
+        return answer;
+    });
+    CPlayerDlg dlg;
+    ASSERT_TRUE(dlg.initialise());
+    ASSERT_TRUE(pumpUntil([&] { return dlg.state().recording; }, 20000));
+    const int64_t began = std::time(nullptr);
+    dlg.requestClose();
+    ASSERT_TRUE(pumpUntil([&] { return !boxes.empty(); }, 5000));
+    EXPECT_EQ(boxes.back(), "録画中です。プレーヤーを終了しますか。");
+    pumpUntil([] { return false; }, 300); // a refused close must not go on later
+    EXPECT_TRUE(dlg.state().recording);
+    EXPECT_TRUE(dlg.isVisible());
+
+    answer = IDYES;
+    pumpUntil([] { return false; }, 3000); // something to record between the two questions
+    dlg.requestClose();
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    const int64_t closed = std::time(nullptr);
+    EXPECT_EQ(boxes, std::vector<std::string>(2, "録画中です。プレーヤーを終了しますか。"));
+
+    ReservationList saved;
+    ASSERT_TRUE(saved.load(home + "/reserv.ini"));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved.items()[0].start, r.start + 86400);
+    const std::string path =
+        Profile::getString(home + "/config.ini", "RECControl", "FileName", "", 260);
+    std::string out;
+    ASSERT_EQ(test::runCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
+                                   path + "'",
+                               &out),
+              0)
+        << path;
+    EXPECT_NEAR(std::stod(out), double(closed - began), 2.0) << path;
+}
