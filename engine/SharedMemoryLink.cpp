@@ -259,6 +259,10 @@ bool SharedMemoryLink::send(const void* bytes, size_t length, bool waitForReader
     if (!connected_) return false;
     NamedEvent* other = server_ ? clientEvent_.get() : serverEvent_.get();
     NamedEvent* own = server_ ? serverEvent_.get() : clientEvent_.get();
+    if (!dataLock_ || !data_ || closedFlag()) return false;
+    // A reader that left withdrew its word: waiting a second per message for it would hold
+    // up the sender (and whoever waits for the sender's lock) for nothing.
+    if (area_ && slot_ >= 0 && readWord(area_->data() + 4 * (slot_ ^ 1)) == 0) return false;
     if (waitForReader && other) other->wait(kWaitMs); // a silent reader only slows us down
     if (!dataLock_ || !data_ || closedFlag()) return false;
     if (length > 0 && !bytes) return false;

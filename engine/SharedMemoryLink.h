@@ -64,7 +64,8 @@ public:
 
     // Places length bytes (cut to the data size) in the data area and sets this side's event.
     // With waitForReader, first waits up to 1000 ms for the other side's event; a time-out
-    // does not stop the send. False when unconnected, closed, or the data lock was not had
+    // does not stop the send. False when unconnected, closed, the other side has left the
+    // header (nobody would read it, so nobody is waited for), or the data lock was not had
     // within 1000 ms; the message is then dropped.
     bool send(const void* bytes, size_t length, bool waitForReader);
 

@@ -189,6 +189,12 @@ bool StreamEngine::takeChunk(size_t moreThan, Chunk& out) {
     return true;
 }
 
+void StreamEngine::requeueChunks(const std::deque<Chunk>& chunks) {
+    std::lock_guard<std::mutex> guard(chunkLock_);
+    for (auto it = chunks.rbegin(); it != chunks.rend() && chunks_.size() < kChunkQueueMax; ++it)
+        chunks_.push_front(std::make_unique<Chunk>(*it));
+}
+
 void StreamEngine::pushUnit(EsUnit&& unit) {
     auto item = std::make_unique<EsUnit>(std::move(unit));
     std::lock_guard<std::mutex> guard(unitLock_);
@@ -258,6 +264,10 @@ void StreamEngine::demuxMain() {
     const WaitSlots& w = waits_[kDemux];
     const auto handles = w.handles();
     Chunk chunk;
+    // What the probe went over. A tune usually starts at a PMT with an IDR picture right
+    // behind it; were these chunks only probed, the parse thread would begin inside that
+    // picture and the first picture would wait a whole GOP for the next one.
+    std::deque<Chunk> probed;
     for (;;) {
         const int fired = pauseThenWait(handles, kInfinite);
         if (fired == 0) break;
@@ -265,10 +275,13 @@ void StreamEngine::demuxMain() {
             pipelineMode = kModeAcquisition;
             acquisitionStage = kStageSeeking;
             fill = 0;
+            probed.clear();
             continue;
         }
         if (fired != 2 || sourceKind != kSourceLive)
             continue; // a recorded file: the chunks stay queued
+        // A wake-up that comes after the PMT was found leaves the chunks to the parse thread.
+        if (pipelineMode != kModeAcquisition) continue;
         do {
             const int again = WaitSet::waitAny(handles, 10);
             if (again == 0) {
@@ -280,6 +293,8 @@ void StreamEngine::demuxMain() {
                 break;
             }
             if (!takeChunk(2, chunk)) break;
+            if (probed.size() == kProbedChunksMax) probed.pop_front();
+            probed.push_back(chunk);
             if (fill + kChunkSize > size_t(kDemuxBufferSize)) {
                 std::memmove(buffer.data(), buffer.data() + fill - kDemuxKeep, kDemuxKeep);
                 fill = kDemuxKeep;
@@ -293,8 +308,12 @@ void StreamEngine::demuxMain() {
                 std::memmove(buffer.data(), buffer.data() + fill - keep, keep);
                 fill = keep;
                 if (found) {
+                    // The probed chunks go first, then what the reader queued meanwhile.
+                    requeueChunks(probed);
+                    probed.clear();
                     pipelineMode = kModeStreaming;
                     acquisitionStage = kStageDone;
+                    waits_[kParse].semaphore->release();
                 }
             }
         } while (pipelineMode == kModeAcquisition);
@@ -321,18 +340,30 @@ void StreamEngine::parseMain() {
             if (SiSink* sink = sink_) sink->onParseReset();
             continue;
         }
-        if (fired != 2 || !takeChunk(2, chunk)) continue;
-        if (fill + kChunkSize > size_t(kParseBufferSize)) {
-            std::memmove(buffer.data(), buffer.data() + fill - kParseKeep, kParseKeep);
-            fill = kParseKeep;
-            scanner_.emptyAll();
-        }
-        std::memcpy(buffer.data() + fill, chunk.data, kChunkSize);
-        fill += kChunkSize;
-        if (fill >= size_t(kPacketSize + 1)) {
-            const size_t used = scanner_.scan(buffer.data(), fill);
-            std::memmove(buffer.data(), buffer.data() + used, fill - used);
-            fill -= used;
+        if (fired != 2) continue;
+        // Every chunk beyond the two newest, as the data pump takes units: the chunks the
+        // demux thread hands back after its probe are parsed at once, not one per wake-up.
+        while (takeChunk(2, chunk)) {
+            if (fill + kChunkSize > size_t(kParseBufferSize)) {
+                std::memmove(buffer.data(), buffer.data() + fill - kParseKeep, kParseKeep);
+                fill = kParseKeep;
+                scanner_.emptyAll();
+            }
+            std::memcpy(buffer.data() + fill, chunk.data, kChunkSize);
+            fill += kChunkSize;
+            if (fill >= size_t(kPacketSize + 1)) {
+                const size_t used = scanner_.scan(buffer.data(), fill);
+                std::memmove(buffer.data(), buffer.data() + used, fill - used);
+                fill -= used;
+            }
+            if (waits_[kParse].stop->tryTake()) {
+                waits_[kParse].stop->set();
+                break;
+            }
+            if (waits_[kParse].reset->tryTake()) {
+                waits_[kParse].reset->set();
+                break;
+            }
         }
     }
     scanner_.emptyAll();

@@ -40,6 +40,9 @@ inline constexpr int kReaderBufferSize = 2256;
 inline constexpr int kDemuxBufferSize = 11280;
 inline constexpr int kDemuxKeep = 10152;
 inline constexpr int kDemuxProbeMin = 4512;
+// Chunks the demux thread keeps while it seeks the PMT (its buffer's worth): the parse thread
+// gets them once the programme is known, so the stream's first pictures are not lost.
+inline constexpr size_t kProbedChunksMax = 10;
 inline constexpr int kParseBufferSize = 112988;
 inline constexpr int kParseKeep = 111860;
 // Bounds of the queues: while nobody takes chunks (a recorded file plays, the reader still
@@ -124,6 +127,8 @@ private:
     void finishThread(Thread which);
 
     bool takeChunk(size_t moreThan, Chunk& out);
+    // Puts chunks back at the head of the queue, in their order (within the queue's bound).
+    void requeueChunks(const std::deque<Chunk>& chunks);
     void pushUnit(EsUnit&& unit) override;
     void wakeDataPump() override;
     void headerOnlyPes() override;

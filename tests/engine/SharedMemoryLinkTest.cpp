@@ -226,6 +226,11 @@ TEST(SharedMemoryLink, SilentReaderCostsOneSecondPerWaitingSendYetEachMessageLan
     EXPECT_TRUE(sendText(*writer, "third", false));
     EXPECT_LT(msSince(t0), 900);
     EXPECT_EQ(areaText("silent"), "third");
+    // A reader that has left is not waited for: the send fails at once.
+    reader->destroy();
+    const auto t1 = Clock::now();
+    EXPECT_FALSE(sendText(*writer, "fourth", true));
+    EXPECT_LT(msSince(t1), 900);
 }
 
 TEST(SharedMemoryLink, SilentReaderInAnotherProcessCostsOneSecondPerWaitingSendYetEachLands) {
