@@ -99,6 +99,7 @@ bool CPlayerDlg::initialise() {
         config_.setHooks(std::move(hooks));
     }
     start_ = config_.LoadSettings(lists_);
+    reservations_->createSheet();
     playlist_.load(config_.paths().playlistFile);
     setAcceptDrops(true);
     requestedSlot_ = reservations_->requestedSlotAtStart();
@@ -159,6 +160,7 @@ void CPlayerDlg::takeOutputs() {
     panels_->apply(out);
     if (out.streamEstablished) streamEstablished_ = true;
     if (out.channelAvailable && panel_) panel_->markReceivable(*out.channelAvailable);
+    if (out.programmeList) reservations_->onGuide(*out.programmeList);
     for (const EngineMessage& m : out.messages) messageBox(m.text, m.title, m.flags);
 }
 
@@ -857,6 +859,10 @@ void CPlayerDlg::onCommand(int id) {
     case cmd::kTimeShiftStop:
     case cmd::kTimeShiftStopButton:
         timeShiftStop();
+        break;
+    case cmd::kReservations:
+        reservations_->runForm();
+        startTimerId(timers::kReservation, 1000);
         break;
     default:
         menuCommand(id); // the menu bar's own commands; the others say they are to come

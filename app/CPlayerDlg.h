@@ -133,6 +133,11 @@ public:
     std::shared_ptr<render::MediaGraph> graph() const;
     TunerSession* session() const { return session_.get(); }
     const ChannelScan& channels() const { return scan_; }
+    // The reservation sheet "予約録画の設定" (made hidden once the settings are loaded).
+    CReservationSheet* reservationSheet() const {
+        return reservations_ ? reservations_->sheet() : nullptr;
+    }
+    PlayerReservations& reservations() const { return *reservations_; }
     QRect pictureRect() const;
     // The caption panel, ticker, message line and recording indicator.
     InfoPanels& panels() const { return *panels_; }

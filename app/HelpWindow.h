@@ -1,7 +1,7 @@
 #pragma once
 // The help window "Kobplay ヘルプ ": the player's HTML help pages (resources ":/help/") in a
 // text browser with the skin's look. Not modal; the main window keeps one. UI thread.
-#include "app/SkinnedDialog.h"
+#include "skin/SkinnedDialog.h"
 
 class QTextBrowser;
 

@@ -1,7 +1,7 @@
 #pragma once
 // The key list "キー操作一覧" (Help menu): a read-only table of the keyboard shortcuts,
 // columns "機能" and "キー操作", and an OK button. UI thread.
-#include "app/SkinnedDialog.h"
+#include "skin/SkinnedDialog.h"
 
 #include <span>
 

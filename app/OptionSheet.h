@@ -2,7 +2,7 @@
 // The options sheet "オプション" (Tools menu): the basic view, the view at start and the tray
 // mode on the page "オプション", and the page "Themes". The values go in when the sheet opens
 // and come out only when it ends with OK. UI thread.
-#include "app/SkinnedDialog.h"
+#include "skin/SkinnedDialog.h"
 
 class QAbstractButton;
 class QButtonGroup;

@@ -61,8 +61,9 @@ std::array<bool, 12> CPlayerDlg::menuChecks(int list) const {
         break;
     case 3:
         c[s_.fullScreen ? 2 : s_.transparent ? 1 : 0] = true;
-        // The channel list, playback panel, reservation window and channel display have no
-        // window yet; their marks come with them.
+        // The channel list, playback panel and channel display have no window yet; their
+        // marks come with them.
+        c[6] = reservations_->sheet() && reservations_->sheet()->isVisible();
         c[8] = s_.levelDisplay;
         c[9] = s_.captionsOn;
         c[10] = config_.settings().always == 1;
@@ -146,6 +147,9 @@ void CPlayerDlg::menuCommand(int id) {
     switch (id) {
     case cmd::kOptions:
         showOptions();
+        return;
+    case cmd::kReservationWindow:
+        reservations_->toggleSheet();
         return;
     case cmd::kKeyList:
         showKeyList();

@@ -1,10 +1,16 @@
 #include "PlayerReservations.h"
 
 #include "CPlayerDlg.h"
+#include "engine/ProgrammeGuide.h"
 #include "engine/TunerSession.h"
+#include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/Scheduler.h"
 #include "reservations/Alarm.h"
+#include "reservations/ReservationForm.h"
+#include "reservations/ReservationSheet.h"
+
+#include <QTabWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -90,6 +96,65 @@ bool PlayerReservations::startRecording() {
 
 void PlayerReservations::showMessage(const QString& text) {
     if (window_) window_->showMessage(text, -1);
+}
+
+void PlayerReservations::reservationsChanged() {
+    if (sheet_) sheet_->refresh();
+}
+
+void PlayerReservations::createSheet() {
+    if (!window_ || sheet_) return;
+    sheet_ = new CReservationSheet(timer_.list(), window_);
+    sheet_->now = [] { return now(); };
+    sheet_->runDetails = [this](int kind, Reservation* buffer, int editIndex) {
+        return runDetails(kind, buffer, editIndex);
+    };
+    sheet_->accepted = [](const Reservation& r) {
+        TimerRecording::registerReservation(r, playerProgram());
+    };
+    sheet_->hide();
+}
+
+void PlayerReservations::showSheet(int page) {
+    if (sheet_) sheet_->showPage(page);
+}
+
+void PlayerReservations::toggleSheet() {
+    if (!sheet_) return;
+    if (sheet_->isVisible())
+        sheet_->hide();
+    else
+        sheet_->showPage(sheet_->pages()->currentIndex());
+}
+
+std::vector<ChannelChoice> PlayerReservations::channelLines() const {
+    std::vector<ChannelChoice> lines;
+    if (!window_) return lines;
+    for (const ChannelRecord* r : window_->scan_.lines())
+        lines.push_back({r->name, r->slot, r->slot * 1000 + r->tuneA * 10 + r->tuneB});
+    return lines;
+}
+
+ChannelChoice PlayerReservations::tunedChannel() const {
+    if (!window_ || !window_->session_) return {};
+    const ChannelRecord* r =
+        window_->scan_.recordOfSlot(ChannelScan::slotOfKey(window_->session_->currentKey()));
+    if (!r) return {};
+    return {r->name, r->slot, r->slot * 1000 + r->tuneA * 10 + r->tuneB};
+}
+
+void PlayerReservations::onGuide(const ProgrammeGuide& guide) {
+    if (sheet_) sheet_->setProgrammes(buildProgrammeList(guide.events(), tunedChannel(), now()));
+}
+
+void PlayerReservations::runForm() {
+    if (!window_) return;
+    CReservationForm form(channelLines(), paths::inInstall("reserv.dat"), now(), window_);
+    runModal(form);
+}
+
+bool PlayerReservations::runDetails(int, Reservation*, int) {
+    return false; // the details dialog is opened here
 }
 
 } // namespace kobal

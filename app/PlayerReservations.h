@@ -1,7 +1,11 @@
 #pragma once
 // The main window's reservations and alarms: reserv.ini loaded with the settings and saved
 // with them, the start-up purge, the alarm that picks the start-up channel, the scheduled
-// starts' failure message, and the host side of the one-second recording check (timer 106).
+// starts' failure message, the host side of the one-second recording check (timer 106), the
+// reservation sheet "予約録画の設定" (made hidden with the window, fed the programme guide)
+// and the two-slot form 121.
+#include "reservations/ProgrammeList.h"
+#include "reservations/ReservationSheet.h"
 #include "reservations/TimerRecording.h"
 
 #include <QPointer>
@@ -27,6 +31,23 @@ public:
     // The window's reserved recording stopped (the front reservation is finished).
     void reservedRecordingStopped();
 
+    // The sheet, made hidden once the settings are loaded; shown on a page on demand.
+    void createSheet();
+    CReservationSheet* sheet() const { return sheet_; }
+    void showSheet(int page);
+    // The menu's "予約録画設定表示": hides the sheet when it is visible, else shows it.
+    void toggleSheet();
+    // The engine's guide changed: the programme list is rebuilt for the tuned channel.
+    void onGuide(const ProgrammeGuide& guide);
+    // The channel panel's lines, and the tuned one.
+    std::vector<ChannelChoice> channelLines() const;
+    ChannelChoice tunedChannel() const;
+    // The two-slot form, modally (the caller restarts timer 106).
+    void runForm();
+    // The reservation details dialog on an edit buffer: true on OK, the accepted values in
+    // *buffer. Tests answer it through the modal-dialog hook.
+    bool runDetails(int kind, Reservation* buffer, int editIndex);
+
     // The program a scheduled start runs.
     static std::string playerProgram();
     static int64_t now();
@@ -37,11 +58,13 @@ public:
     bool readyToRecord() override;
     bool startRecording() override;
     void showMessage(const QString& text) override;
+    void reservationsChanged() override;
 
 private:
     QPointer<CPlayerDlg> window_;
     TimerRecording timer_;
     std::vector<std::string> messages_;
+    QPointer<CReservationSheet> sheet_;
 };
 
 } // namespace kobal

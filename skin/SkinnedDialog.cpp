@@ -1,4 +1,4 @@
-#include "app/SkinnedDialog.h"
+#include "skin/SkinnedDialog.h"
 
 #include "ui/SkinColours.h"
 #include "ui/SkinFonts.h"
@@ -28,13 +28,29 @@ QString skinStyleSheet() {
         "QTableWidget,QTextBrowser{background:#141312;gridline-color:@line;color:@text;"
         "selection-background-color:@hover;selection-color:@hoverText;border:1px solid @line;}"
         "QHeaderView::section{background:@bar;color:@barText;border:1px solid @line;padding:2px;}"
+        "QTreeWidget,QTreeView{background:#141312;color:@text;border:1px solid @line;"
+        "selection-background-color:@hover;selection-color:@hoverText;}"
+        "QTreeView::item:selected{background:@hover;color:@hoverText;}"
+        "QLineEdit,QComboBox,QDateTimeEdit,QPlainTextEdit{background:#141312;color:@text;"
+        "border:1px solid @line;padding:1px 3px;selection-background-color:@hover;"
+        "selection-color:@hoverText;}"
+        "QLineEdit:read-only{background:@face;}"
+        "QLineEdit:disabled,QComboBox:disabled,QDateTimeEdit:disabled{color:@line;"
+        "background:@face;}"
+        "QComboBox QAbstractItemView{background:@bar;color:@text;border:1px solid @open;"
+        "selection-background-color:@hover;selection-color:@hoverText;}"
+        "QCheckBox::indicator{width:11px;height:11px;border:1px solid @line;background:#141312;}"
+        "QCheckBox::indicator:checked{background:@open;}"
+        "QMenu{background:@popup;color:@text;border:1px solid @line;}"
+        "QMenu::item:selected{background:@hover;color:@hoverText;}"
         "QScrollBar{background:@bar;}"
         "QScrollBar::handle{background:@open;min-height:20px;min-width:20px;}");
     const std::pair<const char*, std::uint32_t> kColours[] = {
-        {"@face", colour::kPanelFace},  {"@barText", colour::kMenuBarText},
-        {"@bar", colour::kMenuBar},     {"@open", colour::kMenuOpen},
-        {"@text", colour::kPopupText},  {"@hoverText", colour::kHoverText},
-        {"@hover", colour::kHoverFill}, {"@line", colour::kMenuSeparator}};
+        {"@face", colour::kPanelFace},       {"@barText", colour::kMenuBarText},
+        {"@bar", colour::kMenuBar},          {"@open", colour::kMenuOpen},
+        {"@text", colour::kPopupText},       {"@hoverText", colour::kHoverText},
+        {"@hover", colour::kHoverFill},      {"@line", colour::kMenuSeparator},
+        {"@popup", colour::kPopupBackground}};
     for (const auto& [name, value] : kColours) sheet.replace(QLatin1String(name), css(value));
     return sheet;
 }
