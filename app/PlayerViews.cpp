@@ -49,6 +49,7 @@ bool handledHere(int id) {
     case cmd::kViewToggle:
     case cmd::kTheaterToggle:
     case cmd::kBlock:
+    case cmd::kReservations:
         return true;
     default:
         return false;

@@ -2,6 +2,7 @@
 
 #include "reservations/ProgrammeList.h"
 #include "reservations/ReservationListPage.h"
+#include "ui/AribSymbols.h"
 #include "ui/SkinFonts.h"
 
 #include <QBoxLayout>
@@ -9,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace kobal {
 
@@ -20,6 +23,10 @@ CProgrammeListPage::CProgrammeListPage(QWidget* parent)
                        {90, 130, 205}, 0, this)) {
     setObjectName(QString::number(kTemplateId));
     table_->setFont(skinFont(kFontAribGothic, 9));
+    // The time column holds "00:00 - 00:00" whole in the font at hand.
+    table_->setColumnWidth(
+        0, std::max(90,
+                    table_->fontMetrics().horizontalAdvance(QStringLiteral("00:00 - 00:00")) + 12));
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     channel_->setReadOnly(true);
     date_->setReadOnly(true);
@@ -46,8 +53,8 @@ void CProgrammeListPage::setEntries(const std::vector<Reservation>& entries) {
     for (size_t i = 0; i < entries.size(); ++i) {
         const Reservation& e = entries[i];
         setListRow(table_, int(i),
-                   {timeSpanText(e), QString::fromStdU16String(e.title),
-                    QString::fromStdU16String(e.memo)},
+                   {timeSpanText(e), showableText(QString::fromStdU16String(e.title)),
+                    showableText(QString::fromStdU16String(e.memo))},
                    0);
     }
     channel_->setText(entries.empty() ? QString()

@@ -1,6 +1,7 @@
 #include "reservations/ReservationListPage.h"
 
 #include "reservations/ProgrammeList.h"
+#include "ui/AribSymbols.h"
 
 #include <QBoxLayout>
 #include <QHeaderView>
@@ -67,7 +68,11 @@ void CReservationListPage::setReservations(const std::vector<Reservation>& list)
     const int keep = table_->currentRow();
     table_->clearContents();
     table_->setRowCount(int(list.size()));
-    for (size_t i = 0; i < list.size(); ++i) setListRow(table_, int(i), reservationRow(list[i]), 0);
+    for (size_t i = 0; i < list.size(); ++i) {
+        QStringList row = reservationRow(list[i]);
+        row[1] = showableText(row[1]); // the programme marks as bracketed text
+        setListRow(table_, int(i), row, 0);
+    }
     if (keep >= 0 && keep < table_->rowCount()) table_->setCurrentCell(keep, 0);
 }
 
