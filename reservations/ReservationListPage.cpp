@@ -29,7 +29,8 @@ QTableWidget* makeListView(const QStringList& headers, std::initializer_list<int
     t->setWordWrap(false);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Long texts end in "…" (their tooltip holds them whole); the last column takes the rest.
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return t;
 }
 
@@ -51,6 +52,10 @@ CReservationListPage::CReservationListPage(QWidget* parent)
                           {30, 180, 150, 50}, 0, this)) {
     setObjectName(QString::number(kTemplateId));
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The date column holds "2027/01/01  00:00 - 00:00" whole in the font at hand.
+    table_->setColumnWidth(2, std::max(150, table_->fontMetrics().horizontalAdvance(
+                                                QStringLiteral("0000/00/00  00:00 - 00:00")) +
+                                                12));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     for (QPushButton* b : {delete_, change_, new_}) buttons->addWidget(b);

@@ -33,7 +33,7 @@ CReservationSheet::CReservationSheet(ReservationList& list, QWidget* parent)
             &CReservationSheet::changeReservation);
     connect(reservationPage_, &CReservationListPage::deleteRequested, this,
             &CReservationSheet::deleteReservations);
-    resize(470, 360);
+    resize(520, 360);
     refresh();
 }
 
