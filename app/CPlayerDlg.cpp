@@ -865,7 +865,7 @@ void CPlayerDlg::onCommand(int id) {
         startTimerId(timers::kReservation, 1000);
         break;
     default:
-        menuCommand(id); // the menu bar's own commands; the others say they are to come
+        menuCommand(id); // the commands of the menu bar alone
         break;
     }
 }

@@ -71,6 +71,14 @@ public:
     void requestClose();
     void onCommand(int id);
 
+    // The reservation sheet (View menu "予約録画設定表示", command cmd::kReservationWindow;
+    // reservationSettingsVisible() gives the menu's check mark) and the alarm settings (Tools
+    // menu "指定時刻アラートの設定", command cmd::kAlarmSettings), in PlayerMenus.cpp. Until the
+    // alarm dialog exists, showAlarmSettings() says "この機能は準備中です。".
+    void toggleReservationSettings();
+    bool reservationSettingsVisible() const;
+    void showAlarmSettings();
+
     // Hook for the iEPG import of a later piece of work; the default reports the path.
     std::function<void(const std::string& path)> importIepg;
     // The open-file dialog "ファイル選択" (multi-select, starting in `folder`); tests answer it.
@@ -124,6 +132,7 @@ public:
         bool closing = false;
         bool deviceBusy = false;
         bool levelDisplay = true;
+        bool channelDisplay = true; // the message line with the channel's name
         int audioMode = 0;
     };
     const State& state() const { return s_; }
@@ -205,6 +214,7 @@ private:
     void historyStep(int direction);
     void ensurePanel();
     void toggleChannelPanel();
+    void showChannelListSettings(); // "チャンネルリストの設定"
     void setScanParameters(const ChannelList& list);
     void powerOffScan(int slot);
 
@@ -258,6 +268,9 @@ private:
     void dropFiles(const QStringList& paths);
     void showPlaylistWindow();
     void refreshPlaylistWindow();
+    void ensurePlaybackPanel();
+    void showPlaybackPanel();
+    void togglePlaybackPanel();
     // The skinned menu bar, the option pages, the key list and help (PlayerMenus.cpp).
     void buildMenuBar();
     void placeMenuBar();
@@ -269,6 +282,7 @@ private:
     void showKeyList();
     void showHelp();
     void showVersion();
+    void toggleChannelDisplay();
 
     void closeSequence();
     void buildControls();

@@ -4,6 +4,7 @@
 #include "app/CPlayerDlg.h"
 
 #include "app/ChannelPanel.h"
+#include "channels/ChannelListDialog.h"
 #include "channels/ChannelListFile.h"
 #include "engine/TunerSession.h"
 #include "platform/Dialogs.h"
@@ -64,6 +65,17 @@ void CPlayerDlg::scanChannelListNow(const ChannelList& list) {
     if (panel_) panel_->clear();
     stopPlayback();
     startScan(ScanArbitrary);
+}
+
+void CPlayerDlg::showChannelListSettings() {
+    if (!ChannelListDialog::mayOpen(s_.scanning, s_.sourceKind == 3, s_.recording)) return;
+    Settings& kept = config_.settings();
+    ChannelListDialog dialog(start_.channels.area, start_.channels.listNumber, lists_, this, this);
+    // OK has copied the lists back and started the scan of the chosen list; the window takes
+    // over its area and list number, stored with the other settings at close.
+    if (runModal(dialog) != QDialog::Accepted) return;
+    start_.channels.area = kept.areaNum = dialog.area();
+    start_.channels.listNumber = kept.listNum = dialog.listNumber();
 }
 
 void CPlayerDlg::powerOffScan(int slot) {

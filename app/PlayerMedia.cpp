@@ -203,19 +203,33 @@ void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
     setStatus(title_);
     startTimerId(timers::kPosition, 100);
     // The playback panel sits under the window while the file plays.
-    if (!playbackPanel_) {
-        playbackPanel_ = new CPlaybackPanel(this);
-        playbackPanel_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
-        connect(playbackPanel_, &CPlaybackPanel::seekRequested, this,
-                [this](int64_t t) { seekTo(t); });
-    }
+    ensurePlaybackPanel();
     playbackPanel_->setTitle(title_);
     playbackPanel_->setPosition(0, durationTenths_);
-    if (!s_.fullScreen) {
-        placeBeside(playbackPanel_, this, {frameGeometry().left(), frameGeometry().bottom() + 1});
-        playbackPanel_->show();
-    }
+    if (!s_.fullScreen) showPlaybackPanel();
     refreshPlaylistWindow();
+}
+
+void CPlayerDlg::ensurePlaybackPanel() {
+    if (playbackPanel_) return;
+    playbackPanel_ = new CPlaybackPanel(this);
+    playbackPanel_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    connect(playbackPanel_, &CPlaybackPanel::seekRequested, this, [this](int64_t t) { seekTo(t); });
+}
+
+void CPlayerDlg::showPlaybackPanel() {
+    placeBeside(playbackPanel_, this, {frameGeometry().left(), frameGeometry().bottom() + 1});
+    playbackPanel_->show();
+}
+
+// "再生パネル表示": the panel also opens while nothing plays (its slider then rests at 0).
+void CPlayerDlg::togglePlaybackPanel() {
+    if (playbackPanel_ && playbackPanel_->isVisible()) {
+        playbackPanel_->hide();
+        return;
+    }
+    ensurePlaybackPanel();
+    showPlaybackPanel();
 }
 
 void CPlayerDlg::positionTimer() {

@@ -4,13 +4,16 @@
 #include "app/CPlayerDlg.h"
 
 #include "app/CSplashDlg.h"
+#include "app/ChannelPanel.h"
 #include "app/ConfigStore.h"
 #include "app/HelpWindow.h"
 #include "app/KeyListDlg.h"
 #include "app/OptionSheet.h"
 #include "app/PlayerCommands.h"
 #include "app/UpdateLaunch.h"
+#include "media/PlaybackPanel.h"
 #include "platform/Dialogs.h"
+#include "ui/InfoPanels.h"
 #include "ui/SkinMenuBar.h"
 
 #include <QApplication>
@@ -28,6 +31,11 @@ public:
 protected:
     void mousePressEvent(QMouseEvent*) override { accept(); }
 };
+
+// Shown in the menus, but its window is not in this version yet: say so rather than do nothing.
+void notYetAvailable() {
+    messageBox("この機能は準備中です。", "Kobal メッセージ", MB_OK | MB_ICONINFORMATION);
+}
 
 } // namespace
 
@@ -61,9 +69,10 @@ std::array<bool, 12> CPlayerDlg::menuChecks(int list) const {
         break;
     case 3:
         c[s_.fullScreen ? 2 : s_.transparent ? 1 : 0] = true;
-        // The channel list, playback panel and channel display have no window yet; their
-        // marks come with them.
-        c[6] = reservations_->sheet() && reservations_->sheet()->isVisible();
+        c[4] = panel_ && panel_->isVisible();
+        c[5] = playbackPanel_ && playbackPanel_->isVisible();
+        c[6] = reservationSettingsVisible();
+        c[7] = s_.channelDisplay;
         c[8] = s_.levelDisplay;
         c[9] = s_.captionsOn;
         c[10] = config_.settings().always == 1;
@@ -148,9 +157,6 @@ void CPlayerDlg::menuCommand(int id) {
     case cmd::kOptions:
         showOptions();
         return;
-    case cmd::kReservationWindow:
-        reservations_->toggleSheet();
-        return;
     case cmd::kKeyList:
         showKeyList();
         return;
@@ -164,21 +170,46 @@ void CPlayerDlg::menuCommand(int id) {
         UpdateLaunchRecorder recorder;
         recorder.isRecording = [this] { return s_.recording; };
         recorder.setClosing = [this](bool closing) { s_.closing = closing; };
-        recorder.stopRecording = [this] { onCommand(cmd::kRecordStop); };
+        recorder.stopRecording = [this] { StopRecording(); };
         LaunchUpdater(recorder);
         return;
     }
+    case cmd::kChannelListEdit:
+        showChannelListSettings();
+        return;
+    case cmd::kPlaybackPanel:
+        togglePlaybackPanel();
+        return;
+    case cmd::kReservationWindow:
+        toggleReservationSettings();
+        return;
+    case cmd::kAlarmSettings:
+        showAlarmSettings();
+        return;
+    case cmd::kChannelDisplay:
+        toggleChannelDisplay();
+        return;
     default:
-        break;
+        return;
     }
-    // Shown, but its work is not in this version yet: say so rather than do nothing.
-    for (int list = 0; list < 8; ++list)
-        for (int item = 0; item < 12; ++item)
-            if (cmd::menuBarCommand(list, item) == id) {
-                messageBox("この機能は準備中です。", "Kobal メッセージ",
-                           MB_OK | MB_ICONINFORMATION);
-                return;
-            }
+}
+
+void CPlayerDlg::toggleReservationSettings() {
+    reservations_->toggleSheet();
+}
+
+bool CPlayerDlg::reservationSettingsVisible() const {
+    return reservations_->sheet() && reservations_->sheet()->isVisible();
+}
+
+void CPlayerDlg::showAlarmSettings() {
+    notYetAvailable();
+}
+
+// "チャンネル表示": the message line, where the channel's name stands, on or off.
+void CPlayerDlg::toggleChannelDisplay() {
+    s_.channelDisplay = !s_.channelDisplay;
+    panels_->setMessageLineOn(s_.channelDisplay);
 }
 
 void CPlayerDlg::showOptions() {

@@ -47,7 +47,7 @@ void InfoPanels::place(SkinView view, QSize client) {
 
 void InfoPanels::updateVisibility() {
     ticker_->setVisible(view_ == SkinView::Normal);
-    message_->setVisible(true);
+    message_->setVisible(messageLineOn_);
     captions_->setVisible(captionsOn_);
     recording_->setVisible(recordingOn_);
 }
@@ -98,6 +98,11 @@ void InfoPanels::clearCaptions() {
 void InfoPanels::setRecording(bool on) {
     recordingOn_ = on;
     recording_->setRecording(on);
+    updateVisibility();
+}
+
+void InfoPanels::setMessageLineOn(bool on) {
+    messageLineOn_ = on;
     updateVisibility();
 }
 

@@ -70,6 +70,8 @@ public:
     void setCaptionsOn(bool on);
     void clearCaptions();
     void setRecording(bool on);
+    // The message line shown or hidden (its texts keep coming while hidden).
+    void setMessageLineOn(bool on);
     void setElapsed(long long seconds);
 
     bool captionsOn() const { return captionsOn_; }
@@ -89,6 +91,7 @@ private:
     QString status_;
     bool captionsOn_ = false;
     bool recordingOn_ = false;
+    bool messageLineOn_ = true;
 };
 
 } // namespace kobal

@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
 #include "tests/support/TestSupport.h"
+#include "ui/InfoPanels.h"
 #include "ui/MenuDropDown.h"
 #include "ui/SkinMenuBar.h"
 
@@ -79,7 +80,7 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
     ASSERT_TRUE(pumpUntil([&] { return idle() && dlg.graph(); }, 20000));
     // The audio mode a dual-mono broadcast reports lets the audio sub-menu open.
     PlayerRendererHost(&dlg).audioModeChanged(1);
-    pumpUntil([] { return false; }, 50);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.state().audioMode == 1; }, 5000));
 
     CSkinMenuBar* bar = dlg.menuBar();
     ASSERT_NE(bar, nullptr);
@@ -127,6 +128,12 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
         if (s.column == 3 && s.item == 0 && !dlg.state().transparent) {
             EXPECT_TRUE(bar->dropDown()->checks()[0]); // "通常モード" marked in the normal view
         }
+        if (s.column == 3 && s.item == 8) {
+            // The playback panel was opened and the channel display switched off just before.
+            EXPECT_TRUE(bar->dropDown()->checks()[5]);
+            EXPECT_FALSE(bar->dropDown()->checks()[7]);
+            EXPECT_FALSE(dlg.panels().messageLine().isVisible());
+        }
         issued.clear();
         press(dlg, Qt::Key_Return);
         EXPECT_FALSE(bar->isOpen());
@@ -139,6 +146,7 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
     EXPECT_NE(std::find(dialogs.begin(), dialogs.end(), "オプション"), dialogs.end());
     EXPECT_NE(std::find(dialogs.begin(), dialogs.end(), "キー操作一覧"), dialogs.end());
     EXPECT_NE(std::find(dialogs.begin(), dialogs.end(), "バージョン情報"), dialogs.end());
+    EXPECT_NE(std::find(dialogs.begin(), dialogs.end(), "チャンネルリストの設定"), dialogs.end());
     EXPECT_NE(std::find(boxes.begin(), boxes.end(), "この機能は準備中です。"), boxes.end());
     auto* help = dlg.findChild<CHelpWindow*>();
     ASSERT_NE(help, nullptr);
