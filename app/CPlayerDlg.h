@@ -73,8 +73,8 @@ public:
 
     // The reservation sheet (View menu "予約録画設定表示", command cmd::kReservationWindow;
     // reservationSettingsVisible() gives the menu's check mark) and the alarm settings (Tools
-    // menu "指定時刻アラートの設定", command cmd::kAlarmSettings), in PlayerMenus.cpp. Until the
-    // alarm dialog exists, showAlarmSettings() says "この機能は準備中です。".
+    // menu "指定時刻アラートの設定", command cmd::kAlarmSettings: the alarm dialog, in
+    // PlayerReservations.cpp); the others in PlayerMenus.cpp.
     void toggleReservationSettings();
     bool reservationSettingsVisible() const;
     void showAlarmSettings();

@@ -32,11 +32,6 @@ protected:
     void mousePressEvent(QMouseEvent*) override { accept(); }
 };
 
-// Shown in the menus, but its window is not in this version yet: say so rather than do nothing.
-void notYetAvailable() {
-    messageBox("この機能は準備中です。", "Kobal メッセージ", MB_OK | MB_ICONINFORMATION);
-}
-
 } // namespace
 
 void CPlayerDlg::buildMenuBar() {
@@ -200,10 +195,6 @@ void CPlayerDlg::toggleReservationSettings() {
 
 bool CPlayerDlg::reservationSettingsVisible() const {
     return reservations_->sheet() && reservations_->sheet()->isVisible();
-}
-
-void CPlayerDlg::showAlarmSettings() {
-    notYetAvailable();
 }
 
 // "チャンネル表示": the message line, where the channel's name stands, on or off.

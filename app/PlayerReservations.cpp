@@ -7,9 +7,11 @@
 #include "platform/Paths.h"
 #include "platform/Scheduler.h"
 #include "reservations/Alarm.h"
+#include "reservations/AlarmDlg.h"
 #include "reservations/ReservationForm.h"
 #include "reservations/ReservationSheet.h"
 
+#include <QApplication>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -155,6 +157,16 @@ void PlayerReservations::runForm() {
 
 bool PlayerReservations::runDetails(int, Reservation*, int) {
     return false; // the details dialog is opened here
+}
+
+void CPlayerDlg::showAlarmSettings() {
+    if (busy() || QApplication::activeModalWidget()) return;
+    // The channel panel's lines, each with its physical channel.
+    std::vector<AlarmChannel> channels;
+    for (const ChannelRecord* r : scan_.lines()) channels.push_back({r->name, r->physicalIndex});
+    CAlarmDlg dialog(paths::inInstall("alarm.ini"), std::move(channels), &PlayerReservations::now,
+                     this);
+    runModal(dialog);
 }
 
 } // namespace kobal
