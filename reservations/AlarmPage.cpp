@@ -45,6 +45,7 @@ QString pickerStyle() {
 QTableWidgetItem* cell(const std::u16string& text, Qt::Alignment align = Qt::AlignLeft) {
     auto* item = new QTableWidgetItem(QString::fromStdU16String(text));
     item->setTextAlignment(align | Qt::AlignVCenter);
+    item->setToolTip(item->text()); // "everyweek" and long names are cut to their column
     return item;
 }
 

@@ -1,14 +1,16 @@
 // The alarm dialog on a real alarm.ini: the rows it shows, adding (the refusals, and a daily
 // alarm whose time of day has passed), deleting, OK writing the file byte for byte, Cancel
 // writing nothing, and a damaged file told and kept aside.
-#include "reservations/AlarmDlg.h"
 #include "platform/Dialogs.h"
+#include "reservations/AlarmDlg.h"
 #include "reservations/Reservation.h"
 #include "tests/support/TestSupport.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimeEdit>
 #include <filesystem>
@@ -81,6 +83,17 @@ TEST(AlarmDialog, ShowsAddsDeletesAndWritesAlarmIni) {
         ASSERT_EQ(page->list()->rowCount(), 3);
         EXPECT_EQ(text(page, 0, 3), QStringLiteral("テレビ東京"));
         EXPECT_EQ(text(page, 2, 0), QStringLiteral("3"));
+        if (const char* dir = std::getenv("KOBAL_ALARM_SHOTS")) {
+            // The dialog, and its page as a tab of a skinned sheet.
+            dlg.grab().save(QString::fromUtf8(dir) + "/alarm-dialog.png");
+            CSkinnedDialog sheet(0, QStringLiteral("ツール"), nullptr);
+            auto* tabs = new QTabWidget(&sheet);
+            tabs->addTab(new CAlarmPage(path, channels, [now] { return now; }),
+                         QStringLiteral("アラート"));
+            sheet.body()->addWidget(tabs);
+            sheet.resize(390, 400);
+            sheet.grab().save(QString::fromUtf8(dir) + "/alarm-page.png");
+        }
         dlg.okButton()->click();
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
     }
