@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 #include <cstdlib>
@@ -38,8 +39,9 @@ void waitInEventLoop(int ms, const std::function<bool()>& done) {
 int relayToRunning(const StartupArgs& args) {
     if (!Messenger::windowExists(kPlayerTitle)) return 0;
     Messenger::postActivate(kPlayerTitle);
-    if (!args.fileArgument.empty())
-        Messenger::sendCopyData(kPlayerTitle, kCopyDataArgument, args.fileArgument, 1000);
+    // A file goes as an absolute path: the running player has a folder of its own.
+    const std::string& text = args.importPath.empty() ? args.fileArgument : args.importPath;
+    if (!text.empty()) Messenger::sendCopyData(kPlayerTitle, kCopyDataArgument, text, 1000);
     if (args.exitOnly) {
         for (int i = 0; i < 50 && Messenger::windowExists(kPlayerTitle); ++i)
             waitInEventLoop(100, {});
@@ -73,7 +75,8 @@ StartupArgs StartupArgs::parse(const QStringList& arguments) {
     }
     if (!a.exitOnly && !a.tray && !a.fileArgument.empty() && a.fileArgument != "+x" &&
         a.fileArgument != "+tray")
-        a.importPath = a.fileArgument;
+        a.importPath =
+            QFileInfo(QString::fromStdString(a.fileArgument)).absoluteFilePath().toStdString();
     return a;
 }
 

@@ -25,7 +25,7 @@ struct StartupArgs {
     std::string fileArgument; // first argument not beginning with "-"
     bool exitOnly = false;    // "+x": end (a running player closes and leaves tray mode)
     bool tray = false;        // "+tray": started by the timer program
-    std::string importPath;   // an iEPG file to import once the window is up
+    std::string importPath;   // an iEPG file to import once the window is up (absolute)
 
     static StartupArgs parse(const QStringList& arguments); // without the program name
 };

@@ -71,10 +71,6 @@ CPlayerDlg::CPlayerDlg(const StartupArgs& args)
     setWindowIcon(QIcon(skinPixmap(pic::kPlayerIcon)));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    importIepg = [](const std::string& path) {
-        // The reservations' import takes it over; until then the path is reported.
-        std::fprintf(stderr, "kobal_player: iEPG file to import: %s\n", path.c_str());
-    };
     qApp->installEventFilter(this);
     buildMenuBar();
 }
@@ -676,6 +672,10 @@ long CPlayerDlg::onArgument(const std::string& text) {
     if (text == "+tray") return 1;
     importIepg(text);
     return 1;
+}
+
+void CPlayerDlg::importIepg(const std::string& path) {
+    if (reservations_) reservations_->importIepg(path);
 }
 
 long CPlayerDlg::onCopyData(unsigned long n, const std::string& text) {

@@ -79,8 +79,9 @@ public:
     bool reservationSettingsVisible() const;
     void showAlarmSettings();
 
-    // Hook for the iEPG import of a later piece of work; the default reports the path.
-    std::function<void(const std::string& path)> importIepg;
+    // An iEPG file (second argument, a second start's relay, a drop) becomes a reservation
+    // through the details dialog, from the event loop: the caller never waits for it.
+    void importIepg(const std::string& path);
     // The open-file dialog "ファイル選択" (multi-select, starting in `folder`); tests answer it.
     std::function<QStringList(const QString& folder)> chooseFiles;
 

@@ -308,11 +308,16 @@ void CPlayerDlg::dropEvent(QDropEvent* e) {
     e->acceptProposedAction();
 }
 
-// Dropped ".pl" files are iEPG reservations; anything else is not for the player.
+// Dropped iEPG files (".pl", and ".tvpi"/".tvpid" as web pages name them) are reservations;
+// anything else is not for the player.
 void CPlayerDlg::dropFiles(const QStringList& dropped) {
     std::vector<std::string> paths;
-    for (const QString& path : dropped)
-        if (path.toLower().endsWith(QStringLiteral(".pl"))) paths.push_back(path.toStdString());
+    for (const QString& path : dropped) {
+        const QString name = path.toLower();
+        if (name.endsWith(QStringLiteral(".pl")) || name.endsWith(QStringLiteral(".tvpi")) ||
+            name.endsWith(QStringLiteral(".tvpid")))
+            paths.push_back(path.toStdString());
+    }
     for (const std::string& p : paths) importIepg(p);
 }
 

@@ -8,15 +8,18 @@
 #include "platform/Scheduler.h"
 #include "reservations/Alarm.h"
 #include "reservations/AlarmDlg.h"
+#include "reservations/FileIo.h"
+#include "reservations/IepgFile.h"
+#include "reservations/ReservationDetailDlg.h"
 #include "reservations/ReservationForm.h"
 #include "reservations/ReservationSheet.h"
+#include "reservations/StationSlot.h"
 
 #include <QApplication>
+#include <QMetaObject>
 #include <QTabWidget>
-
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <sys/stat.h>
 #include <utility>
 
 namespace kobal {
@@ -29,13 +32,7 @@ PlayerReservations::PlayerReservations(CPlayerDlg* window) : window_(window) {
 }
 
 int64_t PlayerReservations::now() {
-    // KOBAL_CLOCK_OFFSET (seconds) moves the reservations' and alarms' clock, so tests reach a
-    // start or an alarm minute without waiting for it.
-    static const int64_t offset = [] {
-        const char* v = std::getenv("KOBAL_CLOCK_OFFSET");
-        return v ? std::strtoll(v, nullptr, 10) : 0LL;
-    }();
-    return static_cast<int64_t>(std::time(nullptr)) + offset;
+    return TimerRecording::now();
 }
 
 std::string PlayerReservations::playerProgram() {
@@ -64,6 +61,66 @@ void PlayerReservations::check() {
 
 void PlayerReservations::reservedRecordingStopped() {
     if (window_) timer_.recordingStopped(now(), *this);
+}
+
+void PlayerReservations::importIepg(const std::string& path) {
+    constexpr size_t kMaxWaiting = 16;
+    if (imports_.size() >= kMaxWaiting) return;
+    imports_.push_back(path);
+    if (importing_ || imports_.size() > 1) return; // the running pass takes it
+    QPointer<CPlayerDlg> w(window_);
+    QMetaObject::invokeMethod(
+        window_.data(),
+        [this, w] {
+            if (w) importQueued();
+        },
+        Qt::QueuedConnection);
+}
+
+void PlayerReservations::importQueued() {
+    importing_ = true;
+    while (!imports_.empty() && window_) {
+        const std::string path = std::move(imports_.front());
+        imports_.pop_front();
+        importIepgNow(path);
+    }
+    imports_.clear();
+    importing_ = false;
+}
+
+void PlayerReservations::importIepgNow(const std::string& path) {
+    if (!window_) return;
+    std::string bytes;
+    IepgProgramme programme;
+    IepgError error = IepgError::TooLarge;
+    if (!readWholeFile(path, &bytes, IepgFile::kMaxBytes)) {
+        // Missing, unreadable or no regular file: nothing to import. Only a file too large
+        // to be iEPG is told.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_size <= static_cast<off_t>(IepgFile::kMaxBytes))
+            return;
+    } else {
+        error = IepgFile::parse(bytes, &programme);
+    }
+    if (error != IepgError::None) {
+        std::fprintf(stderr, "kobal_player: %s: no iEPG file (%s)\n", path.c_str(),
+                     IepgFile::errorName(error));
+        messageBox("誤った時間を入力しました。", "iEPG エラー", MB_OK | MB_ICONERROR);
+        return;
+    }
+    Reservation r;
+    r.channelName = programme.station;
+    r.title = programme.title;
+    r.start = programme.start;
+    r.end = programme.end;
+    r.repeat = Reservation::kOnce;
+    r.slot = channelSlotForStation(programme.station, window_->config_.settings().areaNum);
+    if (!runDetails(edit::kIepg, &r, -1) || !window_) return;
+    timer_.list().add(r);
+    TimerRecording::registerReservation(r, playerProgram());
+    reservationsChanged();
+    showSheet(1);
 }
 
 bool PlayerReservations::isRecording() const {
@@ -155,8 +212,20 @@ void PlayerReservations::runForm() {
     runModal(form);
 }
 
-bool PlayerReservations::runDetails(int, Reservation*, int) {
-    return false; // the details dialog is opened here
+bool PlayerReservations::runDetails(int kind, Reservation* buffer, int editIndex) {
+    if (!window_) return false;
+    CReservationDetailDlg dialog(kind, *buffer, timer_.list(), editIndex,
+                                 kind == edit::kNew ? channelLines() : std::vector<ChannelChoice>{},
+                                 window_);
+    if (!dialog.run() || !window_) return false;
+    *buffer = dialog.result();
+    if (kind != edit::kChange) {
+        // A new reservation's id comes from the "TASKID" counter, which moves on.
+        int& counter = window_->config_.settings().taskId;
+        buffer->id = nextReservationId(counter);
+        counter = buffer->id;
+    }
+    return true;
 }
 
 void CPlayerDlg::showAlarmSettings() {

@@ -2,13 +2,14 @@
 // The main window's reservations and alarms: reserv.ini loaded with the settings and saved
 // with them, the start-up purge, the alarm that picks the start-up channel, the scheduled
 // starts' failure message, the host side of the one-second recording check (timer 106), the
-// reservation sheet "予約録画の設定" (made hidden with the window, fed the programme guide)
-// and the two-slot form 121.
+// reservation sheet "予約録画の設定" (made hidden with the window, fed the programme guide),
+// the details dialog, the two-slot form 121 and the iEPG import.
 #include "reservations/ProgrammeList.h"
 #include "reservations/ReservationSheet.h"
 #include "reservations/TimerRecording.h"
 
 #include <QPointer>
+#include <deque>
 
 namespace kobal {
 
@@ -48,6 +49,15 @@ public:
     // *buffer. Tests answer it through the modal-dialog hook.
     bool runDetails(int kind, Reservation* buffer, int editIndex);
 
+    // Takes an iEPG file to import. Files are read and confirmed in the details dialog one at
+    // a time from the event loop, so a relaying second start is answered at once and a file
+    // arriving while a dialog is open waits for it (at most 16 wait; more are dropped).
+    void importIepg(const std::string& path);
+    // Reads one iEPG file now: a damaged one gets "iEPG エラー"; one the user accepts in the
+    // details dialog joins the list with a new id and its scheduled start. A file that cannot
+    // be opened is passed over silently.
+    void importIepgNow(const std::string& path);
+
     // The program a scheduled start runs.
     static std::string playerProgram();
     static int64_t now();
@@ -61,10 +71,14 @@ public:
     void reservationsChanged() override;
 
 private:
+    void importQueued();
+
     QPointer<CPlayerDlg> window_;
     TimerRecording timer_;
     std::vector<std::string> messages_;
     QPointer<CReservationSheet> sheet_;
+    std::deque<std::string> imports_;
+    bool importing_ = false;
 };
 
 } // namespace kobal

@@ -8,9 +8,10 @@
 
 namespace kobal {
 
-bool readWholeFile(const std::string& path, std::string* bytes) {
-    constexpr off_t kMax = 16 << 20;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+bool readWholeFile(const std::string& path, std::string* bytes, size_t maxBytes) {
+    const off_t kMax = static_cast<off_t>(maxBytes);
+    // Non-blocking, so opening a FIFO never waits for a writer; only regular files are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMax;

@@ -10,6 +10,7 @@
 // start (ReservationList::onRemoved); accepted() is told of every added or changed
 // reservation, for its scheduled start. UI thread.
 #include "reservations/Reservation.h"
+#include "reservations/ReservationDetailDlg.h"
 #include "skin/SkinnedDialog.h"
 
 #include <functional>
@@ -20,14 +21,6 @@ namespace kobal {
 
 class CProgrammeListPage;
 class CReservationListPage;
-
-// Edit kinds of the details dialog.
-namespace edit {
-inline constexpr int kIepg = 201;
-inline constexpr int kNew = 202;
-inline constexpr int kChange = 203;
-inline constexpr int kFromGuide = 204;
-} // namespace edit
 
 class CReservationSheet : public CSkinnedDialog {
     Q_OBJECT

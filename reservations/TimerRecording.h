@@ -48,6 +48,10 @@ public:
     ReservationList& list() { return list_; }
     bool armed() const { return armed_; }
 
+    // The reservations' clock: the system's, moved by KOBAL_CLOCK_OFFSET seconds when set (so
+    // tests reach a start or an alarm minute without waiting for it).
+    static int64_t now();
+
     // The one-second check (timer 106).
     void check(int64_t now, TimerRecordingHost& host);
     // The reserved recording stopped, whoever stopped it (the user after the question, the
