@@ -110,8 +110,9 @@ bool VideoDecoder::parseSps(const uint8_t* p, size_t n) {
     }
     const uint32_t log2MaxFrameNum = r.ue() + 4;
     const uint32_t pocType = r.ue();
+    uint32_t log2MaxPocLsb = 0;
     if (pocType == 0) {
-        r.ue();
+        log2MaxPocLsb = r.ue() + 4;
     } else if (pocType == 1) {
         r.bit();
         r.se();
@@ -122,14 +123,22 @@ bool VideoDecoder::parseSps(const uint8_t* p, size_t n) {
     }
     r.ue(); // reference frames
     const bool gapsAllowed = r.bit();
-    if (!r.ok() || log2MaxFrameNum > 16 || pocType > 2) return false;
+    r.ue(); // width and height in macroblocks
+    r.ue();
+    const bool frameMbsOnly = r.bit();
+    if (!r.ok() || log2MaxFrameNum > 16 || pocType > 2 || log2MaxPocLsb > 16) return false;
     log2MaxFrameNum_ = int(log2MaxFrameNum);
+    log2MaxPocLsb_ = pocType == 0 ? int(log2MaxPocLsb) : 0;
+    pocType_ = int(pocType);
     gapsAllowed_ = gapsAllowed;
     separatePlanes_ = separatePlanes;
+    frameMbsOnly_ = frameMbsOnly;
+    prevPocLsb_ = -1;
     return true;
 }
 
-bool VideoDecoder::frameNumGap(const uint8_t* d, size_t n) {
+VideoDecoder::SliceCheck VideoDecoder::checkSlices(const uint8_t* d, size_t n) {
+    SliceCheck check;
     for (size_t i = 0; i + 3 < n; ++i) {
         if (d[i] != 0 || d[i + 1] != 0 || d[i + 2] != 1) continue;
         const uint8_t header = d[i + 3];
@@ -139,34 +148,55 @@ bool VideoDecoder::frameNumGap(const uint8_t* d, size_t n) {
         if (type == 7) {
             if (!parseSps(payload, left)) log2MaxFrameNum_ = 0;
         } else if (type == 1 || type == 5) {
-            // The first slice tells the picture's frame number.
-            if (log2MaxFrameNum_ == 0) return false;
+            // The first slice tells the picture's frame number and order count.
+            if (log2MaxFrameNum_ == 0) return check;
             BitReader r(payload, left);
             r.ue(); // first macroblock
             r.ue(); // slice type
             r.ue(); // picture parameter set
             if (separatePlanes_) r.bits(2);
             const int frameNum = int(r.bits(log2MaxFrameNum_));
-            if (!r.ok()) return false;
+            bool field = false;
+            if (!frameMbsOnly_ && (field = r.bit())) r.bit();
+            if (type == 5) r.ue(); // IDR picture id
+            const int pocLsb = log2MaxPocLsb_ ? int(r.bits(log2MaxPocLsb_)) : -1;
+            if (!r.ok()) return check;
             const bool reference = (header >> 5) & 3;
-            bool gap = false;
             if (type == 5) {
                 prevRefFrameNum_ = 0;
-                return false;
+                prevPocLsb_ = pocLsb;
+                return check;
             }
             if (!gapsAllowed_ && prevRefFrameNum_ >= 0) {
                 // A picture numbers itself one past the last reference picture (the same for
                 // the second field of a pair). Frame number 1 also follows a picture that
                 // reset the numbering.
                 const int next = (prevRefFrameNum_ + 1) % (1 << log2MaxFrameNum_);
-                gap = frameNum != prevRefFrameNum_ && frameNum != next && frameNum != 1;
+                check.gap = frameNum != prevRefFrameNum_ && frameNum != next && frameNum != 1;
             }
-            if (reference) prevRefFrameNum_ = frameNum;
-            return gap;
+            // Pictures count upwards from their IDR, and the decoder shows them in that order.
+            // When the IDR that restarted the count was lost, the count goes back: sent counts
+            // read smaller (within half their range), and counts made from frame numbers miss
+            // the wrap hidden in the gap. The decoder would then hold every picture up to the
+            // next IDR back as out of order.
+            if (pocLsb >= 0 && prevPocLsb_ >= 0 && !field) {
+                const int half = 1 << (log2MaxPocLsb_ - 1);
+                check.countRestarted = (pocLsb < prevPocLsb_ && prevPocLsb_ - pocLsb < half) ||
+                                       (pocLsb > prevPocLsb_ && pocLsb - prevPocLsb_ > half);
+            } else if (pocType_ == 2 && prevRefFrameNum_ >= 0) {
+                const int next = (prevRefFrameNum_ + 1) % (1 << log2MaxFrameNum_);
+                check.countRestarted =
+                    frameNum > 0 && frameNum < prevRefFrameNum_ && frameNum != next;
+            }
+            if (reference) {
+                prevRefFrameNum_ = frameNum;
+                if (pocLsb >= 0) prevPocLsb_ = pocLsb;
+            }
+            return check;
         }
         i += 2;
     }
-    return false;
+    return check;
 }
 
 VideoDecoder::VideoDecoder() {
@@ -195,6 +225,34 @@ void VideoDecoder::flush() {
     waitIdr_ = true;
     haveReference_ = false;
     prevRefFrameNum_ = -1;
+    prevPocLsb_ = -1;
+    lastIdr_.clear();
+}
+
+bool VideoDecoder::send(const uint8_t* data, size_t size, int64_t ptsUs) {
+    // The decoder reads up to AV_INPUT_BUFFER_PADDING_SIZE past the end: give it a padded copy.
+    if (av_new_packet(pkt_, int(size)) < 0) return false;
+    std::memcpy(pkt_->data, data, size);
+    pkt_->pts = ptsUs;
+    pkt_->dts = ptsUs;
+    const int rc = avcodec_send_packet(ctx_, pkt_);
+    av_packet_unref(pkt_);
+    return rc >= 0 || rc == AVERROR(EAGAIN);
+}
+
+void VideoDecoder::restartCountWithLastIdr() {
+    // The last IDR stands in for the lost one: the pictures after it count from it again and
+    // take it as their reference. Its own picture is older than the one on screen and is not
+    // shown.
+    if (!send(lastIdr_.data(), lastIdr_.size(), AV_NOPTS_VALUE)) return;
+    for (;;) {
+        AVFrame* f = av_frame_alloc();
+        if (!f) return;
+        const int rc = avcodec_receive_frame(ctx_, f);
+        av_frame_free(&f);
+        if (rc < 0) break;
+    }
+    ++restarted_;
 }
 
 void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
@@ -204,30 +262,27 @@ void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool 
     // the decoder stands the last picture it has in for the missing reference, which on a
     // weak signal looks far better than a picture frozen until the next IDR. Only when it
     // holds no picture of this stream yet is there nothing to conceal with.
-    if ((frameNumGap(data, size) || afterGap) && !haveReference_) waitIdr_ = true;
+    const SliceCheck check = checkSlices(data, size);
+    if ((check.gap || afterGap) && !haveReference_) waitIdr_ = true;
+    const bool idr = key || containsIdr(data, size);
     if (waitIdr_) {
-        if (!key && !containsIdr(data, size)) {
+        if (!idr) {
             ++dropped_;
             return;
         }
         waitIdr_ = false;
     }
-    // The decoder reads up to AV_INPUT_BUFFER_PADDING_SIZE past the end: give it a padded copy.
-    if (av_new_packet(pkt_, int(size)) < 0) return;
-    std::memcpy(pkt_->data, data, size);
-    pkt_->pts = ptsUs;
-    pkt_->dts = ptsUs;
-    int rc = avcodec_send_packet(ctx_, pkt_);
-    av_packet_unref(pkt_);
-    if (rc < 0 && rc != AVERROR(EAGAIN)) {
+    if (check.countRestarted && !idr && !lastIdr_.empty()) restartCountWithLastIdr();
+    if (!send(data, size, ptsUs)) {
         // Nothing of it could be used: a missing unit, as far as the pictures after it go.
         ++dropped_;
         return;
     }
+    if (idr && size <= kMaxKeptIdr) lastIdr_.assign(data, data + size);
     for (;;) {
         AVFrame* f = av_frame_alloc();
         if (!f) return;
-        rc = avcodec_receive_frame(ctx_, f);
+        const int rc = avcodec_receive_frame(ctx_, f);
         if (rc < 0) {
             av_frame_free(&f);
             break;

@@ -46,19 +46,35 @@ public:
     size_t decodedPictures() const { return decoded_; }
     size_t concealedPictures() const { return concealed_; }
 
+    // Times the last IDR was fed again because the one starting the pictures' count was lost.
+    size_t restartedCounts() const { return restarted_; }
+
 private:
-    // Frame numbers of reference pictures follow each other; a jump means units were lost.
-    bool frameNumGap(const uint8_t* data, size_t size);
+    struct SliceCheck {
+        bool gap = false;            // frame numbers jumped: units were lost
+        bool countRestarted = false; // the order count went back: an IDR was lost
+    };
+    // Frame numbers of reference pictures follow each other, and order counts rise from the
+    // last IDR.
+    SliceCheck checkSlices(const uint8_t* data, size_t size);
     bool parseSps(const uint8_t* payload, size_t size);
+    bool send(const uint8_t* data, size_t size, int64_t ptsUs);
+    void restartCountWithLastIdr();
+
+    static constexpr size_t kMaxKeptIdr = 1u << 20;
 
     AVCodecContext* ctx_ = nullptr;
     AVPacket* pkt_ = nullptr;
     bool waitIdr_ = true;
     bool haveReference_ = false; // a picture decoded since the last IDR wait began
     int log2MaxFrameNum_ = 0;    // 0: no parameter set read yet
-    bool gapsAllowed_ = false, separatePlanes_ = false;
+    int pocType_ = 0;            // how pictures' order counts are made
+    int log2MaxPocLsb_ = 0;      // 0: order counts are not sent
+    bool gapsAllowed_ = false, separatePlanes_ = false, frameMbsOnly_ = true;
     int prevRefFrameNum_ = -1;
-    size_t dropped_ = 0, decoded_ = 0, concealed_ = 0;
+    int prevPocLsb_ = -1;
+    std::vector<uint8_t> lastIdr_; // the last IDR access unit fed, parameter sets included
+    size_t dropped_ = 0, decoded_ = 0, concealed_ = 0, restarted_ = 0;
 };
 
 // Converts decoded pictures into RGB32 images of a requested size. Keeps its scaler between

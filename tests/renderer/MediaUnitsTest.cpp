@@ -499,6 +499,14 @@ TEST(VideoDecoder, ADamagedStreamKeepsMovingAndAJoinWaitsForAnIdrPicture) {
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.front()->pts, video[30].ptsUs);
     EXPECT_GT(dec.droppedUnits(), 0u);
+    // A lost IDR (a damaged packet drops its whole unit): the pictures of its group count
+    // from it, and still come out, each in turn.
+    ASSERT_TRUE(video[45].key);
+    for (size_t i = 40; i < 45; ++i) feed(i);
+    frames.clear();
+    for (size_t i = 46; i < 55; ++i) feed(i);
+    ASSERT_EQ(frames.size(), 9u);
+    for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]->pts, video[46 + i].ptsUs);
     // Random bytes and empty units never crash.
     std::vector<uint8_t> junk(5000);
     for (size_t i = 0; i < junk.size(); ++i) junk[i] = uint8_t(i * 37 + 11);
