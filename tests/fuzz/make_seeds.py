@@ -2,6 +2,8 @@
 """Writes the seed corpora of tests/fuzz/corpus/ from two simulator streams.
 
 usage: make_seeds.py CLEAN.ts DAMAGED.ts
+       make_seeds.py --files      (only the file formats: alarm.ini, reserv.ini, plist.lst,
+                                   FTP listings, GIF)
 (for example from `kobal_mkstream --seconds 3 clean.ts` and one with `--lose 20 --scrambled 10
 --oversized-af 10`). Seeds stay small: libFuzzer mutates short inputs best.
 """
@@ -69,7 +71,58 @@ def pmt_pids(ts):
     return {}
 
 
+def utf16z(text):
+    return text.encode("utf-16-le") + b"\0\0"
+
+
+def file_seeds():
+    # alarm.ini: the count as UTF-16 text in 10 bytes, then 92-byte records.
+    def alarms(records):
+        out = str(len(records)).encode("utf-16-le").ljust(10, b"\0")
+        for name, slot, time, repeat in records:
+            out += name.encode("utf-16-le").ljust(80, b"\0") + struct.pack("<iii", slot, time, repeat)
+        return out
+    write("alarm_ini", "two", alarms([("ＮＨＫ総合", 14, 1765339200, 0), ("MX", 20, 1765342800, 1)]))
+
+    # reserv.ini: count, then start, end, name, title, repeat, slot, memo, id per record.
+    def reservations(records):
+        out = struct.pack("<i", len(records))
+        for start, end, name, title, repeat, slot, memo, rid in records:
+            out += struct.pack("<ii", start, end)
+            for text in (name, title):
+                out += struct.pack("<i", len(utf16z(text))) + utf16z(text)
+            out += struct.pack("<ii", repeat, slot)
+            out += struct.pack("<i", len(utf16z(memo))) + utf16z(memo) + struct.pack("<i", rid)
+        return out
+    write("reserv_ini", "two", reservations([
+        (1765339200, 1765342800, "ＮＨＫ総合", "ニュース７", 101, 14, "", 1),
+        (1765350000, 1765351800, "MX", "天気", 103, -1, "memo", 2)]))
+
+    write("ftp_listing", "unix",
+          b"drwxr-xr-x   2 ftp ftp 4096 Dec 10 05:00 .\r\n"
+          b"drwxr-xr-x   2 ftp ftp 4096 Dec 10 05:00 1.0.1\r\n"
+          b"-rw-r--r--   1 ftp ftp 123456 Dec 10 05:00 kobal_player\r\n"
+          b"lrwxrwxrwx   1 ftp ftp 5 Jan  1  2026 latest -> 1.0.1\r\n")
+    write("ftp_listing", "dos",
+          b"12-10-26  05:00AM       <DIR>          1.0.1\r\n"
+          b"12-10-26  05:00AM               123456 kobal_update\r\n")
+
+    write("playlist", "three", "/home/user/ビデオ/Kobal/a.rec\n/tmp/b.rec\r\n/tmp/c.rec\ntail".encode())
+
+    # GIF: two one-pixel frames with delays and disposals, and the skin's own animation.
+    def frame(delay, disposal):
+        gce = b"\x21\xf9\x04" + bytes([disposal << 2]) + struct.pack("<H", delay) + b"\x00\x00"
+        return gce + b"\x2c" + struct.pack("<HHHH", 0, 0, 1, 1) + b"\x00" + b"\x02\x02\x44\x01\x00"
+    gif = (b"GIF89a" + struct.pack("<HH", 1, 1) + b"\x80\x00\x00" + b"\x00\x00\x00\xff\xff\xff"
+           + frame(3, 2) + frame(50, 3) + b"\x3b")
+    write("gif", "two-frames.gif", gif)
+    write("gif", "skin-502.gif", open(os.path.join(HERE, "../../resources/skin/502.gif"), "rb").read())
+
+
 def main():
+    if sys.argv[1:] == ["--files"]:
+        file_seeds()
+        return
     clean = open(sys.argv[1], "rb").read()
     damaged = open(sys.argv[2], "rb").read()
     streams = pmt_pids(clean)
@@ -139,6 +192,7 @@ def main():
                header(0x103, len(es[:4000])) + es[:4000],
                struct.pack("<III", 0x109, 0, 2)]
     write("link_records", "sim-records", b"".join(struct.pack("<H", len(r)) + r for r in records))
+    file_seeds()
 
 
 if __name__ == "__main__":
