@@ -2,6 +2,7 @@
 
 #include "platform/ByteReader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -13,9 +14,14 @@ bool Playlist::load(const std::string& file) {
     index_ = 0;
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
-    std::string bytes(kMaxBytes, '\0');
-    in.read(bytes.data(), std::streamsize(bytes.size()));
-    bytes.resize(size_t(in.gcount()));
+    // Read in steps up to the bound: a short list costs no more than its own size.
+    std::string bytes;
+    char chunk[16384];
+    while (bytes.size() < kMaxBytes) {
+        in.read(chunk, std::streamsize(std::min(sizeof chunk, kMaxBytes - bytes.size())));
+        bytes.append(chunk, size_t(in.gcount()));
+        if (!in) break;
+    }
     ByteReader r(bytes.data(), bytes.size());
     std::string line;
     while (r.remaining() && entries_.size() < kMaxEntries) {
