@@ -96,6 +96,8 @@ public:
     void onGraphEvent(long code);
     const media::Playlist& playlist() const { return playlist_; }
     const media::TimeShiftBudget& timeShiftBudget() const { return timeShiftBudget_; }
+    // Writable for tests, which cannot wait an hour for it to run out.
+    media::TimeShiftBudget& timeShiftBudget() { return timeShiftBudget_; }
     QString elapsedDisplay() const { return elapsed_; }
     QString positionDisplay() const { return position_; }
     QString title() const { return title_; }
@@ -105,6 +107,10 @@ public:
     }
     class CPlaylistWindow* playlistWindow() const {
         return playlistWindow_;
+    }
+    // The window's own seek bar (transparent and theater views); nullptr until first needed.
+    class CSeekBar* seekBar() const {
+        return seekBar_;
     }
 
     // State, for the window's own pieces and tests.
@@ -284,6 +290,8 @@ private:
     void showHelp();
     void showVersion();
     void toggleChannelDisplay();
+    void refreshSeekBar();
+    void refreshRecordToggle();
 
     void closeSequence();
     void buildControls();
@@ -343,12 +351,13 @@ private:
     bool recordToggleAllowed_ = true;
     long long recordStartMs_ = 0;
     int lastSecond_ = -1;
-    int64_t durationTenths_ = 0;
+    int64_t durationTenths_ = 0, positionTenths_ = 0;
     QString elapsed_, position_, title_;
     class CPlaybackPanel* playbackPanel_ = nullptr;
     class CPlaylistWindow* playlistWindow_ = nullptr;
     CSkinMenuBar* menuBar_ = nullptr;
     bool altAlone_ = false; // Alt went down and nothing else since: its release opens the menu
+    class CSeekBar* seekBar_ = nullptr;
 };
 
 } // namespace kobal

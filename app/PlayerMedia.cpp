@@ -10,6 +10,7 @@
 #include "media/PlaybackPanel.h"
 #include "media/PlaylistWindow.h"
 #include "media/RecorderControl.h"
+#include "media/SeekBar.h"
 #include "platform/Dialogs.h"
 #include "renderer/MediaGraph.h"
 #include "ui/InfoPanels.h"
@@ -117,6 +118,7 @@ void CPlayerDlg::StartRecording() {
     sendRecordCommand(records::kRecordStart);
     s_.recording = true;
     recordToggleAllowed_ = false;
+    refreshRecordToggle();
     panels_->setRecording(true);
     panels_->setElapsed(0);
     elapsed_ = QStringLiteral("00:00:00");
@@ -137,6 +139,7 @@ void CPlayerDlg::StopRecording(bool ask) {
     stopTimerId(timers::kRecordTime);
     elapsed_.clear();
     recordToggleAllowed_ = true;
+    refreshRecordToggle();
     // A reserved recording that stops, for whatever reason, finishes its reservation now, so
     // the list saved at exit no longer holds it as waiting.
     if (std::exchange(reservedRecording_, false) && reservations_)
@@ -176,13 +179,14 @@ void CPlayerDlg::sourcePrepared(const std::string& display) {
     if (!isLinkName(display) && s_.recording) StopRecording(false);
     stopTimerId(timers::kTimeShift);
     stopTimerId(timers::kPosition);
-    durationTenths_ = 0;
+    durationTenths_ = positionTenths_ = 0;
     position_.clear();
     if (s_.timeShiftActive) {
         s_.timeShiftActive = false;
         refreshButtons();
     }
     if (playbackPanel_ && isLinkName(display)) playbackPanel_->hide();
+    refreshSeekBar();
 }
 
 void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
@@ -204,10 +208,12 @@ void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
     startTimerId(timers::kPosition, 100);
     // The playback panel sits under the window while the file plays.
     ensurePlaybackPanel();
+    refreshRecordToggle();
     playbackPanel_->setTitle(title_);
     playbackPanel_->setPosition(0, durationTenths_);
     if (!s_.fullScreen) showPlaybackPanel();
     refreshPlaylistWindow();
+    refreshSeekBar();
 }
 
 void CPlayerDlg::ensurePlaybackPanel() {
@@ -215,9 +221,18 @@ void CPlayerDlg::ensurePlaybackPanel() {
     playbackPanel_ = new CPlaybackPanel(this);
     playbackPanel_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     connect(playbackPanel_, &CPlaybackPanel::seekRequested, this, [this](int64_t t) { seekTo(t); });
+    connect(playbackPanel_, &CPlaybackPanel::command, this, &CPlayerDlg::onCommand);
+}
+
+// The panel's record key can start a recording only where ToggleRecording would act.
+void CPlayerDlg::refreshRecordToggle() {
+    if (playbackPanel_)
+        playbackPanel_->setRecordToggleEnabled(recordToggleAllowed_ && s_.sourceKind != 3 &&
+                                               !s_.opening && !s_.scanning);
 }
 
 void CPlayerDlg::showPlaybackPanel() {
+    refreshRecordToggle();
     placeBeside(playbackPanel_, this, {frameGeometry().left(), frameGeometry().bottom() + 1});
     playbackPanel_->show();
 }
@@ -237,10 +252,34 @@ void CPlayerDlg::positionTimer() {
     if (!g || s_.sourceKind != 3) return;
     int64_t p = 0;
     if (media::CPlayerGraph(g).GetPosition(&p)) {
+        positionTenths_ = p;
         position_ = QString::fromStdString(media::positionText(p, durationTenths_));
         if (playbackPanel_) playbackPanel_->setPosition(p, durationTenths_);
+        refreshSeekBar();
     }
     startTimerId(timers::kPosition, 300);
+}
+
+// The window's own seek bar serves the views without a control panel: it seeks in a recorded
+// file, and while live television is held it shows how much of the hour is spent.
+void CPlayerDlg::refreshSeekBar() {
+    const bool panelless = s_.transparent || s_.fullScreen;
+    const bool file = s_.sourceKind == 3 && durationTenths_ > 0;
+    const bool held = s_.sourceKind != 3 && (s_.timeShiftActive || timeShifted_);
+    if (!panelless || (!file && !held)) {
+        if (seekBar_) seekBar_->hide();
+        return;
+    }
+    if (!seekBar_) {
+        seekBar_ = new CSeekBar(this);
+        connect(seekBar_, &CSeekBar::seekRequested, this, [this](int64_t t) { seekTo(t); });
+    }
+    seekBar_->place(size());
+    if (file)
+        seekBar_->showPosition(positionTenths_, durationTenths_, true);
+    else
+        seekBar_->showPosition(int64_t(timeShiftBudget_.seconds()) * 10,
+                               int64_t(media::TimeShiftBudget::kSeconds) * 10, false);
 }
 
 void CPlayerDlg::seekTo(int64_t tenths) {
@@ -292,7 +331,9 @@ void CPlayerDlg::onGraphEvent(long code) {
     s_.playState = 3;
     stopTimerId(timers::kPosition);
     position_ = QString::fromStdString(media::positionText(durationTenths_, durationTenths_));
+    positionTenths_ = durationTenths_;
     if (playbackPanel_) playbackPanel_->setPosition(durationTenths_, durationTenths_);
+    refreshSeekBar();
     refreshPlaylistWindow();
     update();
 }
@@ -376,6 +417,7 @@ void CPlayerDlg::timeShiftStart() {
     s_.timeShiftActive = true;
     timeShifted_ = true;
     refreshButtons();
+    refreshSeekBar();
 }
 
 void CPlayerDlg::timeShiftPlay() {
@@ -385,6 +427,7 @@ void CPlayerDlg::timeShiftPlay() {
     s_.playState = 1;
     s_.timeShiftActive = false;
     refreshButtons();
+    refreshSeekBar();
 }
 
 void CPlayerDlg::timeShiftStop() {
@@ -396,14 +439,22 @@ void CPlayerDlg::timeShiftStop() {
     s_.lowSignalArmed = false;
     s_.lowSignalMillis = 0;
     refreshButtons();
-    // Back to the broadcast: the channel is tuned again (which gives the budget back).
-    const std::string key = session_->currentKey();
-    if (!key.empty()) tuneKey(key);
+    refreshSeekBar();
+    // Back to the broadcast: the last channel of the history is tuned again (which gives the
+    // budget back), without adding it to the history a second time.
+    std::string key = history_.last();
+    if (key.empty()) key = session_->currentKey();
+    if (key.empty()) return;
+    historyFlag_ = false;
+    tuneKey(key);
+    historyFlag_ = true;
 }
 
 void CPlayerDlg::timeShiftTimer() {
     if (!s_.timeShiftActive) return;
-    if (!timeShiftBudget_.tick()) {
+    const bool spent = timeShiftBudget_.tick();
+    refreshSeekBar();
+    if (!spent) {
         startTimerId(timers::kTimeShift, 1000);
         return;
     }
@@ -415,6 +466,7 @@ void CPlayerDlg::timeShiftTimer() {
         s_.playState = 1;
         s_.timeShiftActive = false;
         refreshButtons();
+        refreshSeekBar();
     });
 }
 

@@ -34,26 +34,10 @@ SkinView skinView(bool transparent, bool fullScreen) {
     return fullScreen ? SkinView::Theater : transparent ? SkinView::Transparent : SkinView::Normal;
 }
 
-// Buttons whose commands come with later pieces of work: shown, not yet enabled.
-bool handledHere(int id) {
-    switch (id) {
-    case cmd::kMinimise:
-    case cmd::kTheaterButton:
-    case cmd::kCloseButton:
-    case cmd::kMute:
-    case cmd::kSound:
-    case cmd::kPowerOn:
-    case cmd::kPowerOff:
-    case cmd::kChannelUp:
-    case cmd::kChannelDown:
-    case cmd::kViewToggle:
-    case cmd::kTheaterToggle:
-    case cmd::kBlock:
-    case cmd::kReservations:
-        return true;
-    default:
-        return false;
-    }
+// Every button of the table has its command in onCommand, so each one is enabled (channel
+// keys follow the power state in refreshButtons).
+bool handledHere(int) {
+    return true;
 }
 
 QString withoutMnemonic(const char16_t* text) {
@@ -169,6 +153,7 @@ void CPlayerDlg::layoutChildren() {
     if (picture_) picture_->setGeometry(geometry::startupPicture(s_.transparent, client));
     if (panels_) panels_->place(view, client);
     placeMenuBar();
+    refreshSeekBar();
     refreshButtons();
     update();
 }

@@ -2,6 +2,7 @@
 
 #include "media/RecorderControl.h"
 #include "ui/BitmapSlider.h"
+#include "ui/HoverButton.h"
 #include "ui/ShapedRegion.h"
 #include "ui/SkinFonts.h"
 #include "ui/SkinLayout.h"
@@ -12,7 +13,8 @@
 namespace kobal {
 
 CPlaybackPanel::CPlaybackPanel(QWidget* parent)
-    : CQXBaseDialog(kTemplate, parent), slider_(new CBitmapSlider(this)) {
+    : CQXBaseDialog(kTemplate, parent), slider_(new CBitmapSlider(this)),
+      record_(new CHoverButton(this)) {
     setWindowTitle(QStringLiteral("再生パネル"));
     setFixedSize(358, 157);
     background_ = skinPixmap(pic::kPlaybackPanel);
@@ -34,6 +36,16 @@ CPlaybackPanel::CPlaybackPanel(QWidget* parent)
         emit seekRequested(v);
     });
     time_ = QString::fromStdString(media::positionText(0, 0));
+    // The record key sits at the right end of the title bar.
+    record_->LoadBitmap(QStringLiteral("btn_rec_small"));
+    record_->SetToolTipText(QStringLiteral("録画開始"));
+    record_->setFocusPolicy(Qt::NoFocus);
+    record_->move(playbackRecordKeyRect().topLeft());
+    connect(record_, &QAbstractButton::clicked, this, [this] { emit command(kRecordToggleId); });
+}
+
+void CPlaybackPanel::setRecordToggleEnabled(bool on) {
+    record_->setEnabled(on);
 }
 
 bool CPlaybackPanel::OnInitDialog() {

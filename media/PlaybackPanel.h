@@ -4,7 +4,8 @@
 // playing file's title. Shown by the main window while a recorded file plays. UI thread.
 //
 // Use: setTitle(name); setPosition(position, duration) every few hundred ms (tenths of a
-// second); seekRequested(tenths) comes when the user lets go of the slider.
+// second); seekRequested(tenths) comes when the user lets go of the slider. The record key
+// (1054, in the title bar) sends command(1054); the main window says when it may be pressed.
 #include "skin/QXBaseDialog.h"
 
 #include <QImage>
@@ -14,12 +15,14 @@
 namespace kobal {
 
 class CBitmapSlider;
+class CHoverButton;
 
 class CPlaybackPanel : public CQXBaseDialog {
     Q_OBJECT
 public:
     static constexpr int kTemplate = 401;
     static constexpr int kSliderId = 1090;
+    static constexpr int kRecordToggleId = 1054;
 
     explicit CPlaybackPanel(QWidget* parent = nullptr);
 
@@ -29,9 +32,12 @@ public:
     QString timeText() const { return time_; }
     QString title() const { return title_; }
     CBitmapSlider& slider() const { return *slider_; }
+    CHoverButton& recordButton() const { return *record_; }
+    void setRecordToggleEnabled(bool on);
 
 signals:
     void seekRequested(int64_t tenths);
+    void command(int id);
 
 protected:
     bool OnInitDialog() override;
@@ -41,6 +47,7 @@ private:
     QPixmap background_;
     QImage outline_;
     CBitmapSlider* slider_;
+    CHoverButton* record_;
     bool dragging_ = false;
     int64_t duration_ = -1;
     QString time_, title_;

@@ -74,6 +74,10 @@ QRect playbackTitleRect() {
     return {23, 122, 310, 22};
 }
 
+QRect playbackRecordKeyRect() {
+    return {321, 8, 23, 23};
+}
+
 QRect fileListRect() {
     return {12, 38, 300, 150};
 }

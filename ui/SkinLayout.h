@@ -77,6 +77,7 @@ std::span<const ShapedWindowSkin> shapedWindowSkins();
 // recessed in the picture; the position slider sits at (23, 72), 310 × 10.
 QRect playbackTimeRect();
 QRect playbackTitleRect();
+QRect playbackRecordKeyRect(); // the record key (1054) at the title bar's right end
 
 // The file list window: its list and its close key (1038, picture "btn_clo").
 QRect fileListRect();

@@ -1,24 +1,33 @@
 // Recording, playing the recording back and time shift, end to end offscreen: the simulator
 // tuner, the real engine and the real renderer, driven through the main window's commands.
 #include "app/CPlayerDlg.h"
+#include "app/ChannelPanel.h"
 #include "app/PlayerCommands.h"
+#include "channels/ChannelScan.h"
+#include "engine/TunerSession.h"
 #include "media/PlaybackPanel.h"
 #include "media/PlaylistWindow.h"
 #include "media/RecorderControl.h"
+#include "media/SeekBar.h"
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
 #include "tests/support/TestSupport.h"
+#include "tuner/StationCard.h"
 #include "ui/BitmapSlider.h"
+#include "ui/HoverButton.h"
 #include "ui/InfoPanels.h"
+#include "ui/TextLinePanel.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace kobal;
 
@@ -56,6 +65,17 @@ bool startLive(CPlayerDlg& dlg) {
                    dlg.state().signalLevel > 0;
         },
         20000);
+}
+
+// A new graph (the one before has gone) shows live pictures with the stream established.
+bool playsAnew(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before) {
+    return pumpUntil(
+        [&] {
+            auto g = dlg.graph();
+            return before.expired() && !dlg.openInProgress() && g && g->presenter() &&
+                   g->presenter()->picturesShown() > 10 && dlg.state().signalLevel > 0;
+        },
+        15000);
 }
 
 struct Answers {
@@ -164,6 +184,44 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     ASSERT_TRUE(pumpUntil([&] { return dlg.graph() && dlg.graph() != ended; }, 10000));
     EXPECT_EQ(dlg.state().sourceKind, 3);
 
+    // The panel's record key cannot start a recording while a file plays.
+    EXPECT_FALSE(panel->recordButton().isEnabled());
+    dlg.onCommand(cmd::kRecordToggle);
+    EXPECT_FALSE(dlg.state().recording);
+
+    // Without the control panel the window's own seek bar takes over: a press just outside
+    // its band does not grab the thumb; dragging the thumb to the middle seeks there.
+    dlg.onCommand(cmd::kTransparentView);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.seekBar() && dlg.seekBar()->isVisible(); }, 3000));
+    CSeekBar& bar = *dlg.seekBar();
+    const int h = dlg.height(), travel = dlg.width() - 223;
+    EXPECT_EQ(bar.geometry(), QRect(0, h - 57, travel + 44, 10));
+    auto mouse = [&](QEvent::Type type, int x, int y) {
+        const QPointF at = QPointF(x, y) - QPointF(bar.pos());
+        QMouseEvent e(type, at, bar.mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+        QApplication::sendEvent(&bar, &e);
+    };
+    const int grip = bar.model().thumb + 22;
+    mouse(QEvent::MouseButtonPress, grip, h - 57);
+    EXPECT_FALSE(bar.model().dragging);
+    mouse(QEvent::MouseButtonRelease, grip, h - 57);
+    mouse(QEvent::MouseButtonPress, grip, h - 52);
+    ASSERT_TRUE(bar.model().dragging);
+    mouse(QEvent::MouseMove, grip + travel / 2, h - 52);
+    mouse(QEvent::MouseButtonRelease, grip + travel / 2, h - 52);
+    const int64_t middle = dlg.durationTenths() / 2; // the file has played a second or two
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            int64_t p = 0;
+            return dlg.graph()->GetCurrentPosition(&p) == render::S_OK &&
+                   p >= (middle - 5) * 1000000;
+        },
+        3000));
+    dlg.onCommand(cmd::kNormalView);
+    EXPECT_FALSE(bar.isVisible());
+
     // The file is an ordinary TS with both streams.
     std::string out;
     ASSERT_EQ(test::runCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" +
@@ -179,6 +237,17 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     Answers answers;
     CPlayerDlg dlg;
     ASSERT_TRUE(startLive(dlg));
+    // Up, then back: the history's last key is the second channel, the first one plays.
+    const std::string first = dlg.session()->currentKey();
+    std::weak_ptr<render::MediaGraph> before = dlg.graph();
+    dlg.onCommand(cmd::kChannelUp);
+    const std::string second = dlg.session()->currentKey();
+    ASSERT_NE(second, first);
+    ASSERT_TRUE(playsAnew(dlg, before));
+    before = dlg.graph();
+    dlg.onCommand(cmd::kHistoryBack);
+    ASSERT_EQ(dlg.session()->currentKey(), first);
+    ASSERT_TRUE(playsAnew(dlg, before));
     ASSERT_TRUE(
         pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000));
 
@@ -216,8 +285,100 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     ASSERT_TRUE(pumpUntil([&] { return g->presenter()->picturesShown() > shown + 2; }, 3000));
     EXPECT_LT(g->presenter()->lastShownUs() - pausedAt, 1000000);
 
-    // Stop: back to the broadcast by tuning the channel again, which gives the budget back.
+    // Stop: back to the broadcast by tuning the history's last channel, which gives the
+    // budget back and leaves the history as it was.
     dlg.onCommand(cmd::kTimeShiftStop);
+    EXPECT_EQ(dlg.session()->currentKey(), second);
+    EXPECT_EQ(dlg.history().size(), 2);
     ASSERT_TRUE(pumpUntil([&] { return dlg.graph() && dlg.graph() != g; }, 10000));
     EXPECT_EQ(dlg.timeShiftBudget().seconds(), 0);
+}
+
+TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
+    ensureApp();
+    Answers answers;
+    answers.answer = IDOK;
+    CPlayerDlg dlg;
+    ASSERT_TRUE(startLive(dlg));
+    ASSERT_NE(dlg.channelPanel(), nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.button(cmd::kRecordStart)->isVisible(); }, 5000));
+    const std::string first = dlg.session()->currentKey();
+    CChannelPanel& panel = *dlg.channelPanel();
+    ASSERT_GE(panel.lineCount(), 3);
+    ASSERT_EQ(panel.keyOfLine(0), first);
+
+    // Recording: both tunes are refused with the message; the recording and channel stay.
+    dlg.onCommand(cmd::kRecordStart);
+    ASSERT_TRUE(dlg.state().recording);
+    dlg.chooseChannelLine(1);
+    dlg.chooseChannelLine(2);
+    EXPECT_EQ(answers.asked,
+              std::vector<std::string>(2, "録画中にチャンネルを変更することはできません。"));
+    EXPECT_TRUE(dlg.state().recording);
+    EXPECT_EQ(dlg.session()->currentKey(), first);
+    dlg.onCommand(cmd::kRecordStop);
+    ASSERT_FALSE(dlg.state().recording);
+
+    // Held (time shift): two tunes in a row end it and open only the second channel.
+    dlg.onCommand(cmd::kTimeShiftStart);
+    ASSERT_TRUE(dlg.state().timeShiftActive);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.timeShiftBudget().seconds() >= 1; }, 3000));
+    const std::weak_ptr<render::MediaGraph> held = dlg.graph();
+    dlg.chooseChannelLine(1);
+    dlg.chooseChannelLine(2);
+    const std::string third = panel.keyOfLine(2);
+    EXPECT_EQ(dlg.session()->currentKey(), third);
+    EXPECT_EQ(dlg.timeShiftBudget().seconds(), 0);
+    std::set<render::MediaGraph*> opened;
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            auto g = dlg.graph();
+            if (g && held.expired()) opened.insert(g.get());
+            return !dlg.openInProgress() && g && held.expired() && g->presenter() &&
+                   g->presenter()->picturesShown() > 3;
+        },
+        15000));
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_FALSE(dlg.state().timeShiftActive);
+    // The picture is the third station's card.
+    const veltra::CardColour card = veltra::stationCardColour(7, ChannelScan::slotOfKey(third));
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            const QRect pic = dlg.pictureRect();
+            const QRgb p =
+                dlg.grab().toImage().pixel(pic.x() + pic.width() / 16, pic.y() + pic.height() / 12);
+            return std::abs(qRed(p) - card.r) < 20 && std::abs(qGreen(p) - card.g) < 20 &&
+                   std::abs(qBlue(p) - card.b) < 20;
+        },
+        5000));
+
+    // The hour spent: the last second ends the pause with the message, and later pauses are
+    // refused with it until another channel is tuned.
+    ASSERT_TRUE(
+        pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000));
+    const QString over =
+        QStringLiteral("タイムシフトが許容範囲を超えたため、再生に切り替わりました。");
+    while (dlg.timeShiftBudget().seconds() < media::TimeShiftBudget::kSeconds - 1)
+        dlg.timeShiftBudget().tick();
+    dlg.onCommand(cmd::kTimeShiftStart);
+    ASSERT_TRUE(dlg.state().timeShiftActive);
+    ASSERT_TRUE(pumpUntil([&] { return dlg.panels().messageLine().state().text == over; }, 3000));
+    EXPECT_EQ(dlg.state().playState, 2); // shown two seconds before the picture moves
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.state().timeShiftActive; }, 4000));
+    EXPECT_EQ(dlg.state().playState, 1);
+    EXPECT_TRUE(dlg.button(cmd::kTimeShiftPauseButton)->isVisible());
+    dlg.panels().clearMessage();
+    dlg.onCommand(cmd::kTimeShiftStart);
+    EXPECT_FALSE(dlg.state().timeShiftActive);
+    EXPECT_EQ(dlg.state().playState, 1);
+    EXPECT_EQ(dlg.panels().messageLine().state().text, over);
+    const std::weak_ptr<render::MediaGraph> spent = dlg.graph();
+    dlg.chooseChannelLine(0);
+    ASSERT_TRUE(playsAnew(dlg, spent));
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            dlg.onCommand(cmd::kTimeShiftStart);
+            return dlg.state().timeShiftActive;
+        },
+        5000));
 }
