@@ -16,6 +16,14 @@ void installFontSubstitutions() {
 }
 
 QFont skinFont(const QString& family, int points, bool bold) {
+    // Without the table the skin's names reach no installed family: the digits and spaces of a
+    // line then go to the default Latin font and its Japanese to whichever font fontconfig
+    // picks per script, so lines do not line up. Every font of the skin comes through here.
+    static const bool installed = [] {
+        installFontSubstitutions();
+        return true;
+    }();
+    (void)installed;
     QFont font(family);
     font.setPixelSize((points * 96 + 36) / 72);
     font.setBold(bold);

@@ -1,8 +1,8 @@
 #pragma once
 // The font families the windows ask for, as the skin names them, reach the Japanese fonts
 // installed here (IPA Gothic and IPA Mincho, Noto CJK JP when present) through one
-// substitution table. installFontSubstitutions() runs once at program start, before any
-// window is built; skinFont() then gives a font of the skin's pixel size.
+// substitution table. skinFont() installs the table on its first call (a program may also call
+// installFontSubstitutions() at start) and gives a font of the skin's pixel size.
 #include <QFont>
 #include <QString>
 

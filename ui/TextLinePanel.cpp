@@ -84,9 +84,25 @@ TextLinePanel::TextLinePanel(int panelIndex, QWidget* parent)
 }
 
 void TextLinePanel::setText(const QString& text, Mode mode) {
-    state_.setText(showableText(text), mode == Scrolling);
+    mode_ = mode;
+    const QString shown = showableText(text);
+    state_.setText(shown, scrolls(shown));
     refresh();
     updateTimers();
+}
+
+bool TextLinePanel::scrolls(const QString& text) const {
+    return mode_ == Scrolling || QFontMetrics(look_.font).horizontalAdvance(text) > width();
+}
+
+void TextLinePanel::resizeEvent(QResizeEvent* event) {
+    const bool scroll = scrolls(state_.text);
+    if (scroll != state_.scroll) {
+        state_.scroll = scroll;
+        if (!scroll) state_.x = 0;
+        updateTimers();
+    }
+    PanelWidget::resizeEvent(event);
 }
 
 void TextLinePanel::run(bool on, int countdown) {

@@ -73,6 +73,8 @@ public:
 
     explicit TextLinePanel(int panelIndex, QWidget* parent = nullptr);
 
+    // A fixed text wider than the line scrolls instead, so none of it is hidden (a message
+    // would otherwise be cut where the level icon sits); it is fixed again when it fits.
     void setText(const QString& text, Mode mode);
     // on: the text starts at the left edge and is replaced by nothing after `countdown` steps
     // of 20 ms (−1: never); off: the text stays where it is.
@@ -93,14 +95,17 @@ public:
 protected:
     QImage render(QSize size, qreal dpr) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     void onStep();
     void onCountdownEnd();
     void updateTimers();
+    bool scrolls(const QString& text) const;
 
     int index_;
+    Mode mode_ = Fixed; // as asked; a fixed text that does not fit scrolls
     TextLineState state_;
     TextLineLook look_;
     TextStrip strip_;

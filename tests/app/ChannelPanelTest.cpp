@@ -15,13 +15,18 @@
 #include "ui/ChannelListBox.h"
 #include "ui/ChannelPopup.h"
 #include "ui/InfoPanels.h"
+#include "ui/SkinFonts.h"
 #include "ui/TextLinePanel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGlyphRun>
 #include <QMouseEvent>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace kobal;
 
@@ -67,6 +72,23 @@ void clickLine(CChannelPanel& panel, int row) {
     QApplication::sendEvent(list, &press);
 }
 
+// The fonts the list's lines are set in (lower case), and that each name starts at one x.
+std::set<std::string> fontsOfLines(const QStringList& lines) {
+    std::set<std::string> fonts;
+    std::set<double> nameAt;
+    for (const QString& line : lines) {
+        QTextLayout layout(line, skinFont(kFontMincho, 9));
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun& run : layout.glyphRuns())
+            fonts.insert(run.rawFont().familyName().toLower().toStdString());
+        nameAt.insert(layout.lineAt(0).cursorToX(line.indexOf(QLatin1String("    ")) + 4));
+    }
+    if (nameAt.size() != 1) fonts.insert("(names start at different places)");
+    return fonts;
+}
+
 // Settled: no scan, no open under way (commands arriving meanwhile are dropped).
 bool idle(CPlayerDlg& dlg) {
     return !dlg.state().scanning && !dlg.openInProgress();
@@ -93,6 +115,8 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     EXPECT_EQ(dlg.cursor().shape(), Qt::WaitCursor);
     EXPECT_EQ(dlg.panels().messageLine().state().text,
               QStringLiteral("チャンネルサーチ中です。しばらくお待ちください。"));
+    // It is wider than the line beside the level icon: it scrolls so none of it is hidden.
+    EXPECT_TRUE(dlg.panels().messageLine().state().scroll);
     dlg.onCommand(cmd::kChannelPanel);
     EXPECT_EQ(dlg.channelPanel(), nullptr);
 
@@ -110,6 +134,9 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     }
     EXPECT_FALSE(panel->scrollBar()->isVisible());
     EXPECT_EQ(panel->list()->currentRow(), 0);
+    // Every line is set in the one list font: the number before a katakana name is no smaller
+    // and the name starts where the others do.
+    EXPECT_EQ(fontsOfLines(panel->lineTexts()), std::set<std::string>{"ipamincho"});
     dlg.onCommand(cmd::kChannelPanel);
     EXPECT_TRUE(panel->isVisible());
 
@@ -186,6 +213,34 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     EXPECT_EQ(panel->lineCount(), 13);
 
     setMessageBoxHandler({});
+    dlg.requestClose();
+    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    pumpUntil([] { return false; }, 300);
+}
+
+TEST(ChannelPanel, AreaWithThreeStationsScansAndTunes) {
+    setenv("KOBAL_AUDIO", "null", 1);
+    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
+    ensureApp();
+    ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=35\n"));
+    CPlayerDlg dlg;
+    ASSERT_TRUE(dlg.initialise());
+    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && !current(dlg).empty(); }, 20000));
+    CChannelPanel* panel = dlg.channelPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_EQ(panel->lineCount(), 3);
+    for (int j = 0; j < 3; ++j) {
+        const AreaStation s = AreaPresetTable::station(35, j);
+        EXPECT_TRUE(panel->lineTexts().contains(
+            QStringLiteral("%1    %2").arg(s.slot + 13).arg(QString::fromUtf8(s.name))))
+            << s.name;
+    }
+    clickLine(*panel, 2);
+    const std::string last = panel->keyOfLine(2);
+    EXPECT_EQ(current(dlg), last);
+    ASSERT_TRUE(pumpUntil(
+        [&] { return idle(dlg) && showsCard(dlg, 35, ChannelScan::slotOfKey(last)); }, 15000));
+
     dlg.requestClose();
     ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
     pumpUntil([] { return false; }, 300);

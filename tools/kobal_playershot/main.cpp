@@ -1,0 +1,118 @@
+// kobal_playershot: the real player's windows as a person sees them, saved as PNG.
+//
+//   kobal_playershot --out DIR [--area A] [--file F.rec]
+//
+// Starts the main window on the simulator in a private install folder (area A, default 7)
+// and saves, through each window's own grab: scanning.png (the main window while the start-up
+// scan runs), panel.png (the channel panel after the scan), main.png, popup.png (the theater
+// pop-up's lines). With --file it then plays F and saves file-normal.png, playback-panel.png,
+// file-transparent.png and file-theater.png (the window's own seek bar in the last two).
+// Run under Xvfb to see the fonts and scale of a real X screen; QT_SCALE_FACTOR=2 gives the
+// 2× pictures. Exit status 0 when every picture was saved.
+#include "app/CPlayerDlg.h"
+#include "app/ChannelPanel.h"
+#include "app/PlayerCommands.h"
+#include "media/PlaybackPanel.h"
+#include "tools/PrivateInstallFolder.h"
+#include "ui/ChannelPopup.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+using namespace kobal;
+
+namespace {
+
+bool pumpUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+bool save(QWidget* w, const QString& dir, const char* name) {
+    if (!w) return false;
+    const QString path = dir + "/" + name;
+    const bool ok = w->grab().save(path);
+    std::printf("%s %s\n", ok ? "saved" : "could not save", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QString out, file;
+    int area = 7;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--out")
+            out = QString::fromLocal8Bit(argv[i + 1]);
+        else if (a == "--area")
+            area = std::atoi(argv[i + 1]);
+        else if (a == "--file")
+            file = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    if (out.isEmpty()) {
+        std::fprintf(stderr, "usage: kobal_playershot --out DIR [--area A] [--file F.rec]\n");
+        return 2;
+    }
+    tools::PrivateInstallFolder scope("playershot");
+    setenv("KOBAL_AUDIO", "null", 0);
+    QApplication app(argc, argv);
+    QFile config(QString::fromLocal8Bit(qgetenv("KOBAL_HOME")) + "/config.ini");
+    if (config.open(QIODevice::WriteOnly))
+        config.write(QString("[SETUP]\nAREA_NUM=%1\n").arg(area).toUtf8());
+    config.close();
+
+    bool ok = true;
+    CPlayerDlg dlg;
+    dlg.initialise();
+    pumpUntil([] { return false; }, 300);
+    ok &= save(&dlg, out, "scanning.png");
+    if (!pumpUntil([&] { return !dlg.state().scanning && dlg.graph() && !dlg.openInProgress(); },
+                   30000))
+        return 1;
+    pumpUntil([] { return false; }, 1500);
+    dlg.onCommand(cmd::kChannelPanel);
+    pumpUntil([] { return false; }, 300);
+    ok &= save(dlg.channelPanel(), out, "panel.png");
+    ok &= save(&dlg, out, "main.png");
+    dlg.showChannelPopup(dlg.mapToGlobal(QPoint(40, 80)));
+    pumpUntil([] { return false; }, 300);
+    ok &= save(dlg.channelPopup(), out, "popup.png");
+    if (dlg.channelPopup()) dlg.channelPopup()->hide();
+    if (dlg.channelPanel()) dlg.channelPanel()->hide();
+
+    if (!file.isEmpty()) {
+        dlg.chooseFiles = [&](const QString&) { return QStringList{file}; };
+        dlg.onCommand(cmd::kOpenFile);
+        if (!pumpUntil([&] { return dlg.state().sourceKind == 3 && !dlg.openInProgress(); },
+                       15000)) {
+            std::fprintf(stderr, "kobal_playershot: %s did not play (source %d)\n",
+                         qPrintable(file), dlg.state().sourceKind);
+            return 1;
+        }
+        pumpUntil([] { return false; }, 2500);
+        ok &= save(&dlg, out, "file-normal.png");
+        ok &= save(dlg.playbackPanel(), out, "playback-panel.png");
+        dlg.onCommand(cmd::kTransparentView);
+        pumpUntil([] { return false; }, 1500);
+        ok &= save(&dlg, out, "file-transparent.png");
+        dlg.onCommand(cmd::kTheaterButton);
+        pumpUntil([] { return false; }, 1500);
+        ok &= save(&dlg, out, "file-theater.png");
+        dlg.onCommand(cmd::kLeaveTheater);
+    }
+    dlg.requestClose();
+    pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000);
+    return ok ? 0 : 1;
+}
