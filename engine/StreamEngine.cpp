@@ -207,6 +207,12 @@ void StreamEngine::pushUnit(EsUnit&& unit) {
 }
 
 void StreamEngine::wakeDataPump() {
+    // The pump takes units only while three or more wait: a wake-up before that finds nothing
+    // to do (the parse thread asks after every audio or video packet).
+    {
+        std::lock_guard<std::mutex> guard(unitLock_);
+        if (units_.size() <= 2) return;
+    }
     waits_[kDataPump].semaphore->release();
 }
 
@@ -218,6 +224,7 @@ void StreamEngine::headerOnlyPes() {
 // Threads
 
 void StreamEngine::readerMain() {
+    pthread_setname_np(pthread_self(), "kobal-reader");
     pthread_getcpuclockid(pthread_self(), &cpuClocks_[kReader]);
     running_[kReader] = true;
     raisePriority();
@@ -233,7 +240,14 @@ void StreamEngine::readerMain() {
             std::memset(buffer.data(), 0, buffer.size());
             timeout = 1;
         } else if (fired == WAIT_TIMEOUT_INDEX) {
-            if (!source_ || source_(buffer.data(), 0) == 0) continue;
+            // A poll that found nothing waits a little longer before the next: a one-segment
+            // stream brings a chunk about every 20 ms, and a poll every 6 ms would wake the
+            // thread three times for each. Once chunks come, polling is quick again.
+            if (!source_ || source_(buffer.data(), 0) == 0) {
+                timeout = kReaderIdlePollMs;
+                continue;
+            }
+            timeout = 1;
             auto chunk = std::make_unique<Chunk>();
             std::memcpy(chunk->data, buffer.data(), kChunkSize);
             {
@@ -256,6 +270,7 @@ void StreamEngine::readerMain() {
 }
 
 void StreamEngine::demuxMain() {
+    pthread_setname_np(pthread_self(), "kobal-demux");
     pthread_getcpuclockid(pthread_self(), &cpuClocks_[kDemux]);
     running_[kDemux] = true;
     raisePriority();
@@ -322,6 +337,7 @@ void StreamEngine::demuxMain() {
 }
 
 void StreamEngine::parseMain() {
+    pthread_setname_np(pthread_self(), "kobal-parse");
     pthread_getcpuclockid(pthread_self(), &cpuClocks_[kParse]);
     running_[kParse] = true;
     raisePriority();
@@ -371,6 +387,7 @@ void StreamEngine::parseMain() {
 }
 
 void StreamEngine::dataPumpMain() {
+    pthread_setname_np(pthread_self(), "kobal-pump");
     pthread_getcpuclockid(pthread_self(), &cpuClocks_[kDataPump]);
     running_[kDataPump] = true;
     raisePriority();

@@ -37,6 +37,8 @@ class SiSink;
 
 inline constexpr int kChunkSize = 1128;
 inline constexpr int kReaderBufferSize = 2256;
+// The reader's time-out after a poll that found nothing (after the 5 ms pause).
+inline constexpr int kReaderIdlePollMs = 15;
 inline constexpr int kDemuxBufferSize = 11280;
 inline constexpr int kDemuxKeep = 10152;
 inline constexpr int kDemuxProbeMin = 4512;

@@ -98,16 +98,16 @@ void LinkSource::readerLoop() {
     connected_ = true;
     if (host_) host_->copyData(kCopyDataReady, pid, {});
     std::vector<uint8_t> msg;
+    // Both events are named (the player signals them from its side), and a wait set would look
+    // at such handles by polling every few milliseconds. The thread sleeps in the kernel on the
+    // sender's event instead, one wake-up per record; the stop event is looked at after each
+    // wake-up (records or not, at least every 100 ms; shutdown() sets it to end the wait).
     while (!quit_) {
-        const int which = WaitSet::waitAny({link_->peerEvent(), stopEvent_.get()}, 100);
-        if (which == 0) {
-            if (link_->take(msg)) {
-                frameEvent_->tryTake(); // set with every record; nothing to do with it here
-                handleRecord(msg.data(), msg.size());
-            }
-        } else if (which == 1) {
-            break;
+        if (link_->peerEvent()->wait(100) && !quit_ && link_->take(msg)) {
+            frameEvent_->tryTake(); // set with every record; nothing to do with it here
+            handleRecord(msg.data(), msg.size());
         }
+        if (stopEvent_->tryTake()) break;
     }
     stopRecording();
     // Stopped by the player's stop event: say so. When the graph stops us, shutdown() does.
@@ -240,6 +240,8 @@ bool LinkSource::recording() const {
 
 void LinkSource::shutdown() {
     quit_ = true;
+    // Ends the reader's wait at once; the event goes with us below.
+    if (reader_.joinable() && stopEvent_) stopEvent_->set();
     if (reader_.joinable()) reader_.join();
     stopRecording();
     if (accepted_ && !stoppedSent_.exchange(true) && host_)

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -221,6 +222,28 @@ void PacketQueue::interrupt() {
         ++interruptGen_;
     }
     cv_.notify_all();
+}
+
+unsigned PacketQueue::nudges() const {
+    std::lock_guard<std::mutex> lk(m_);
+    return nudgeGen_;
+}
+
+void PacketQueue::nudge() {
+    {
+        std::lock_guard<std::mutex> lk(m_);
+        ++nudgeGen_;
+    }
+    cv_.notify_all();
+}
+
+void PacketQueue::waitFor(unsigned seen, bool orPacket, int timeoutMs) {
+    std::unique_lock<std::mutex> lk(m_);
+    const unsigned gen = interruptGen_;
+    cv_.wait_for(lk, std::chrono::milliseconds(std::max(0, timeoutMs)), [&] {
+        return nudgeGen_ != seen || gen != interruptGen_ ||
+               (orPacket && (!mem_.empty() || spillCount_ > 0));
+    });
 }
 
 bool PacketQueue::waitForRoom(size_t maxBytes, int timeoutMs) {

@@ -32,8 +32,16 @@ public:
     // Takes the front packet; waits up to timeoutMs. False when none.
     bool pop(MediaPacket& out, int timeoutMs);
     void clear();
-    // Wakes every waiter (pop, waitForRoom) at once, e.g. when the owner stops.
+    // Wakes every waiter (pop, waitForRoom, waitFor) at once, e.g. when the owner stops.
     void interrupt();
+
+    // The reader's wake-ups, so it sleeps until it has something to do. waitFor returns when
+    // the number of nudges differs from seen (read it before looking at your own state, so no
+    // nudge is missed), on interrupt(), at the time-out, and, with orPacket, once a packet
+    // waits.
+    unsigned nudges() const;
+    void nudge();
+    void waitFor(unsigned seen, bool orPacket, int timeoutMs);
 
     // Blocks the producer while more than maxBytes wait (for file sources); false when
     // interrupted.
@@ -66,6 +74,7 @@ private:
     int64_t spillFrontArrival_ = 0;
     size_t dropped_ = 0;
     unsigned interruptGen_ = 0;
+    unsigned nudgeGen_ = 0;
     bool gapAtFront_ = false; // video lost from the front: mark the next video taken out
     bool gapAtTail_ = false;  // video lost on its way in: mark the next video put in
 };

@@ -19,6 +19,9 @@ constexpr int64_t kAudioLeadUs = 120'000;   // sound is written this far ahead o
 constexpr int64_t kAudioLateUs = 150'000;   // sound this late is dropped
 constexpr int64_t kMaxBufferedUs = 500'000; // never more than this in the device
 constexpr int64_t kAudioSlackUs = 80'000;   // clock/audio difference tolerated
+constexpr int64_t kAudioLowUs = 40'000;     // sound is topped up once the device holds less
+constexpr int64_t kIdleWaitUs = 100'000;    // longest sleep while running with nothing due
+constexpr int kPausedWaitMs = 500;          // paused: every change of state nudges us anyway
 constexpr size_t kLivePictureCap = 30;
 constexpr size_t kFilePictureCap = 6;
 } // namespace
@@ -40,7 +43,6 @@ void Presenter::start() {
 
 void Presenter::stop() {
     quit_ = true;
-    wake_.notify_all();
     queue_.interrupt();
     if (thread_.joinable()) thread_.join();
 }
@@ -57,7 +59,7 @@ void Presenter::setRunning(bool running) {
         }
     }
     running_ = running;
-    wake_.notify_all();
+    queue_.nudge();
 }
 
 int64_t Presenter::clockNow() const {
@@ -103,7 +105,7 @@ void Presenter::flush(int64_t targetUs, const std::function<void()>& moveSource)
     showNext_ = true;
     seekVideoUs_ = seekAudioUs_ = targetUs;
     setClock(targetUs);
-    wake_.notify_all();
+    queue_.nudge();
 }
 
 void Presenter::run() {
@@ -113,6 +115,8 @@ void Presenter::run() {
     audioDec_ = std::make_unique<AudioDecoder>();
     bool suspended = false;
     while (!quit_) {
+        // Read before the state is looked at: a nudge after this wakes the wait below.
+        const unsigned seen = queue_.nudges();
         std::unique_lock<std::mutex> lk(work_);
         const bool running = running_;
         if (running == suspended) {
@@ -127,7 +131,8 @@ void Presenter::run() {
         const bool stillPicture = !running && !live_ && showNext_;
         if (!running) lastShownMs_ = 0; // a pause is no wait for a picture
         if (!running && !stillPicture) {
-            wake_.wait_for(lk, std::chrono::milliseconds(50));
+            lk.unlock();
+            queue_.waitFor(seen, false, kPausedWaitMs);
             continue;
         }
         const int channel = requestedChannel_;
@@ -156,9 +161,35 @@ void Presenter::run() {
             eosPosted_ = true;
             if (cb_.endOfStream) cb_.endOfStream();
         }
-        if (pulled < 64) wake_.wait_for(lk, std::chrono::milliseconds(4));
+        if (pulled >= 64) continue;
+        // Sleep until a picture or sound is due. Arriving packets wake the thread only while no
+        // picture waits: otherwise they are taken at the next picture's time, well before
+        // they are due themselves (live, the clock trails reception by kLiveLatencyUs).
+        const bool wantPackets = pictures_.empty() && pendingAudioUs_ < audioCap;
+        const int64_t dueUs = untilDueUs(clockNow(), running);
+        lk.unlock();
+        queue_.waitFor(seen, wantPackets, int((dueUs + 999) / 1000));
     }
     audio_.reset();
+}
+
+int64_t Presenter::untilDueUs(int64_t now, bool running) const {
+    int64_t due = kIdleWaitUs;
+    if (!pictures_.empty()) due = showNext_ ? 0 : pictures_.front()->pts - now;
+    if (running && !pendingAudio_.empty()) {
+        // Sound goes out kAudioLeadUs ahead of the clock, and not while the device is full.
+        const int64_t latency = audio_->latencyUs();
+        int64_t writable = pendingAudio_.front().ptsUs - (now + kAudioLeadUs + latency);
+        // While the device holds enough, wait until it runs low and then top it up with
+        // everything that may go: one wake-up for several frames.
+        if (audioEndUs_ != INT64_MIN)
+            writable = std::max(writable, audioEndUs_ - kAudioLowUs - latency - now);
+        writable = std::max(writable, audio_->bufferedUs() - (kMaxBufferedUs + latency));
+        due = std::min(due, writable);
+    }
+    // The end of a file is posted once the device has played out.
+    if (eosSeen_ && !eosPosted_) due = std::min<int64_t>(due, 10'000);
+    return std::clamp<int64_t>(due, 1'000, kIdleWaitUs);
 }
 
 void Presenter::handle(MediaPacket& p) {

@@ -77,6 +77,8 @@ private:
     void handle(MediaPacket& p);
     void presentDue(int64_t now);
     void writeAudioDue(int64_t now);
+    // How long the thread may sleep before a picture or sound is due (µs, 1 ms to 100 ms).
+    int64_t untilDueUs(int64_t now, bool running) const;
     int64_t clockNow() const;
     void setClock(int64_t mediaUs);
     void anchorIfNeeded();
@@ -95,8 +97,9 @@ private:
     std::atomic<int> audioMode_{-1};
     std::atomic<int64_t> origin_{INT64_MIN};
 
-    mutable std::mutex work_; // held by the thread while it works; flush() takes it
-    std::condition_variable wake_;
+    // Held by the thread while it works; flush() takes it. The thread sleeps in the queue's
+    // waitFor: packets, nudges (setRunning, flush) and stop wake it.
+    mutable std::mutex work_;
     std::unique_ptr<VideoDecoder> video_;
     std::unique_ptr<AudioDecoder> audioDec_;
     PictureScaler scaler_;

@@ -5,6 +5,8 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
+#include <cstring>
 
 namespace kobal {
 
@@ -31,16 +33,34 @@ int TextLineState::left(int textWidth, int panelWidth) {
     return x;
 }
 
+namespace {
+
+// Copies `shown` logical columns of the strip to the line at `left` (may be negative: the
+// text's start has scrolled out), row by row: a scrolling step costs a few row copies, not a
+// painter.
+void copyStrip(const QImage& strip, QImage& line, int left, int shown, qreal dpr) {
+    const int from = qRound(left * dpr);
+    const int to = std::min({line.width(), from + qRound(shown * dpr), from + strip.width()});
+    const int start = std::max(0, from);
+    if (to <= start) return;
+    const int rows = std::min(line.height(), strip.height());
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(line.scanLine(y) + size_t(start) * 4,
+                    strip.constScanLine(y) + size_t(start - from) * 4, size_t(to - start) * 4);
+}
+
+} // namespace
+
 QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size, qreal dpr,
                       TextStrip* strip) {
     QImage image(size * dpr, QImage::Format_RGB32);
     image.setDevicePixelRatio(dpr);
     image.fill(look.background);
     if (state.text.isEmpty() || size.isEmpty()) return image;
-    QPainter p(&image);
-    p.setFont(look.font);
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     if (!strip) {
+        QPainter p(&image);
+        p.setFont(look.font);
         p.setPen(look.text);
         const int left = state.left(p.fontMetrics().horizontalAdvance(state.text), size.width());
         p.drawText(QRect(left, 0, size.width() - left, size.height()), flags, state.text);
@@ -55,7 +75,8 @@ QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size
         strip->colour = look.text;
         strip->font = look.font;
         strip->size =
-            QSize(std::max(1, p.fontMetrics().horizontalAdvance(state.text)), size.height());
+            QSize(std::max(1, QFontMetrics(look.font, &image).horizontalAdvance(state.text)),
+                  size.height());
         strip->image = QImage(strip->size * dpr, QImage::Format_RGB32);
         strip->image.setDevicePixelRatio(dpr);
         strip->image.fill(look.background);
@@ -67,9 +88,7 @@ QImage renderTextLine(TextLineState& state, const TextLineLook& look, QSize size
     const int left = state.left(strip->size.width(), size.width());
     // The text rectangle ends at the panel's right edge: a copy of what of the strip fits.
     const int shown = std::min(strip->size.width(), size.width() - left);
-    if (shown > 0)
-        p.drawImage(QRectF(left, 0, shown, size.height()), strip->image,
-                    QRectF(0, 0, shown * dpr, size.height() * dpr));
+    if (shown > 0) copyStrip(strip->image, image, left, shown, dpr);
     return image;
 }
 

@@ -99,6 +99,29 @@ TEST_F(InfoPanelsTest, TextLineScrollsReentersAndCountsDown) {
     EXPECT_TRUE(message.text.isEmpty());
 }
 
+TEST_F(InfoPanelsTest, ScrollStepsCopiedFromTheStripMatchTheTextDrawnInPlace) {
+    TextLineLook look;
+    look.font = skinFont(kFontAribGothic, 10);
+    look.background = QColor(10, 20, 30);
+    look.text = QColor(250, 240, 0);
+    for (qreal dpr : {1.0, 2.0}) {
+        TextLineState drawn, copied;
+        TextStrip strip;
+        for (TextLineState* s : {&drawn, &copied}) {
+            s->setText(QStringLiteral("番組 ABC 123"), true);
+            s->run(true, -1);
+        }
+        // In at the left edge, partly out on the left, back in from the right edge.
+        for (int k = 0; k < 400; ++k) {
+            const QImage a = renderTextLine(drawn, look, QSize(120, 13), dpr, nullptr);
+            const QImage b = renderTextLine(copied, look, QSize(120, 13), dpr, &strip);
+            ASSERT_EQ(a, b) << "step " << k << " at " << dpr << "x";
+            drawn.step();
+            copied.step();
+        }
+    }
+}
+
 TEST_F(InfoPanelsTest, TimersRunOnlyWhileSomethingMoves) {
     QWidget window;
     window.resize(358, 500);

@@ -1,11 +1,15 @@
 // kobal_playerstats: the player's main window as a person uses it, measured.
 //
-//   kobal_playerstats [--changes N] [--seconds S] [--area A]
+//   kobal_playerstats [--changes N] [--seconds S] [--theater-seconds T] [--area A]
 //
 // Runs in a temporary install folder of its own (area A chosen, first start): start-up scan
 // and first picture, N channel changes (button press to the first picture of the new
-// channel: min / median / max), then S seconds each in the normal and the theater view with
-// the CPU of the whole process and the resident memory. Use the replay tuner
+// channel: min / median / max), then S seconds in the normal and T (default S, 0 skips) in the
+// theater view with
+// the CPU of the whole process (CPU seconds per wall second), the resident memory, the load
+// average before and after, and per thread its CPU and wake-ups a second (context switches:
+// what wakes without need shows there). On a shared machine compare runs under similar load.
+// Use the replay tuner
 // (KOBAL_TUNER=replay, KOBAL_REPLAY_DIR=folder of <channel>.ts) so the simulator's encoders do
 // not count, and run under an X server of the screen size to measure (xvfb-run -s "-screen 0
 // 1920x1080x24"). The updater's verdict wait of a real start (3000 ms) comes before all this.
@@ -71,9 +75,13 @@ bool showing(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before) {
     return before.expired() && g && g->presenter() && g->presenter()->picturesShown() > 0;
 }
 
-// CPU seconds per thread name (the UI thread is "main").
-std::map<std::string, double> threadCpu() {
-    std::map<std::string, double> out;
+// CPU seconds and wake-ups (context switches) per thread name (the UI thread is "main").
+struct ThreadUse {
+    double cpu = 0;
+    long wakeups = 0;
+};
+std::map<std::string, ThreadUse> threadUse() {
+    std::map<std::string, ThreadUse> out;
     const long tick = sysconf(_SC_CLK_TCK);
     QDir dir("/proc/self/task");
     for (const QString& tid : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -86,11 +94,49 @@ std::map<std::string, double> threadCpu() {
                                ? "main"
                                : s.mid(open + 1, close - open - 1).toStdString();
         const QList<QByteArray> fields = s.mid(close + 2).split(' ');
-        if (fields.size() > 12)
-            out[name] += double(fields[11].toLong() + fields[12].toLong()) / tick;
+        ThreadUse& use = out[name];
+        if (fields.size() > 12) use.cpu += double(fields[11].toLong() + fields[12].toLong()) / tick;
+        QFile status(dir.filePath(tid) + "/status");
+        if (!status.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:") ||
+                line.startsWith("nonvoluntary_ctxt_switches:"))
+                use.wakeups += line.mid(line.indexOf(':') + 1).trimmed().toLong();
+        }
     }
     return out;
 }
+
+double loadAverage() {
+    double load = 0;
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = 0;
+        std::fclose(f);
+    }
+    return load;
+}
+
+// Counts the events the UI thread delivers, by receiver class and event type: what wakes the
+// window shows here (KOBAL_STATS_EVENTS=1).
+class EventCensus : public QObject {
+public:
+    std::map<std::string, long> counts;
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (QThread::currentThread() == thread())
+            ++counts[std::string(receiver->metaObject()->className()) + " " +
+                     std::to_string(int(event->type()))];
+        return false;
+    }
+    void print(double seconds) const {
+        std::vector<std::pair<long, std::string>> top;
+        for (const auto& [key, n] : counts) top.emplace_back(n, key);
+        std::sort(top.rbegin(), top.rend());
+        std::printf("  UI events a second (receiver, event type):");
+        for (size_t i = 0; i < top.size() && i < 12; ++i)
+            std::printf(" %s %.1f;", top[i].second.c_str(), double(top[i].first) / seconds);
+        std::printf("\n");
+    }
+};
 
 struct CpuWindow {
     double cpu0 = cpuSeconds();
@@ -100,7 +146,10 @@ struct CpuWindow {
 };
 
 void measureView(CPlayerDlg& dlg, const char* name, int seconds) {
-    const auto threads0 = threadCpu();
+    const auto threads0 = threadUse();
+    const double load0 = loadAverage();
+    EventCensus census;
+    if (std::getenv("KOBAL_STATS_EVENTS")) qApp->installEventFilter(&census);
     CpuWindow w;
     // A plain event loop, as the player runs: no polling of our own.
     QEventLoop loop;
@@ -110,33 +159,41 @@ void measureView(CPlayerDlg& dlg, const char* name, int seconds) {
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
     const double s = w.wall.elapsed() / 1000.0;
-    std::printf("%s view %dx%d: cpu %.1f %% of one core, resident peak %ld KB\n", name, dlg.width(),
-                dlg.height(), 100.0 * (cpuSeconds() - w.cpu0) / s, w.peak);
-    std::string line = "  by thread:";
-    for (const auto& [thread, cpu] : threadCpu()) {
-        const double used = cpu - (threads0.count(thread) ? threads0.at(thread) : 0.0);
-        if (used / s >= 0.002)
-            line += " " + thread + " " + std::to_string(int(1000 * used / s) / 10.0).substr(0, 4) +
-                    " %";
+    std::printf("%s view %dx%d: cpu %.2f %% of one core, resident peak %ld KB (load %.1f -> "
+                "%.1f)\n",
+                name, dlg.width(), dlg.height(), 100.0 * (cpuSeconds() - w.cpu0) / s, w.peak, load0,
+                loadAverage());
+    std::printf("  by thread (cpu %%, wake-ups a second):");
+    for (const auto& [thread, use] : threadUse()) {
+        const ThreadUse before = threads0.count(thread) ? threads0.at(thread) : ThreadUse{};
+        const double cpu = 100 * (use.cpu - before.cpu) / s;
+        const double wakeups = double(use.wakeups - before.wakeups) / s;
+        if (cpu >= 0.05 || wakeups >= 1) std::printf(" %s %.2f/%.0f", thread.c_str(), cpu, wakeups);
     }
-    std::printf("%s\n", line.c_str());
+    std::printf("\n");
+    if (std::getenv("KOBAL_STATS_EVENTS")) {
+        qApp->removeEventFilter(&census);
+        census.print(s);
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    int changes = 20, seconds = 20, area = 7;
+    int changes = 20, seconds = 20, theaterSeconds = -1, area = 7;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--changes")
             changes = std::atoi(argv[i + 1]);
         else if (a == "--seconds")
             seconds = std::atoi(argv[i + 1]);
+        else if (a == "--theater-seconds")
+            theaterSeconds = std::atoi(argv[i + 1]);
         else if (a == "--area")
             area = std::atoi(argv[i + 1]);
         else {
-            std::fprintf(stderr,
-                         "usage: kobal_playerstats [--changes N] [--seconds S] [--area A]\n");
+            std::fprintf(stderr, "usage: kobal_playerstats [--changes N] [--seconds S] "
+                                 "[--theater-seconds T] [--area A]\n");
             return 2;
         }
     }
@@ -203,10 +260,12 @@ int main(int argc, char** argv) {
     }
 
     measureView(dlg, "normal", seconds);
-    dlg.onCommand(cmd::kTheaterView);
-    pumpUntil([] { return false; }, 1000);
-    measureView(dlg, "theater", seconds);
-    dlg.onCommand(cmd::kLeaveTheater);
+    if (theaterSeconds != 0) {
+        dlg.onCommand(cmd::kTheaterView);
+        pumpUntil([] { return false; }, 1000);
+        measureView(dlg, "theater", theaterSeconds < 0 ? seconds : theaterSeconds);
+        dlg.onCommand(cmd::kLeaveTheater);
+    }
     dlg.requestClose();
     pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000);
     return 0;
