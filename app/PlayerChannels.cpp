@@ -1,9 +1,10 @@
 // The main window's channel commands: user scans, the channel panel and pop-up, the history,
 // channel list files and power off's probe. The scan itself runs on the scan thread
-// (startScan in CPlayerDlg.cpp); everything here runs on the UI thread.
+// (started by startScan below); everything else here runs on the UI thread.
 #include "app/CPlayerDlg.h"
 
 #include "app/ChannelPanel.h"
+#include "broadcast/AreaPresetTable.h"
 #include "channels/ChannelListDialog.h"
 #include "channels/ChannelListFile.h"
 #include "engine/TunerSession.h"
@@ -12,6 +13,9 @@
 #include "ui/ChannelPopup.h"
 
 #include <QCoreApplication>
+#include <QPointer>
+#include <algorithm>
+#include <thread>
 
 namespace kobal {
 
@@ -178,6 +182,121 @@ void CPlayerDlg::saveChannelListFile(const QString& path) {
         for (size_t k = 0; k < filter.size(); ++k) filter[k] = (*scan_.filter())[k] ? 1 : 0;
     ChannelListFile::saveRecords(
         path, ChannelListFile::collect(results, found, scan_.filter() ? &filter : nullptr));
+}
+
+// --- scans ---------------------------------------------------------------------------------------
+
+bool CPlayerDlg::startScan(ScanMode kind) {
+    if (s_.scanning || !session_) return true;
+    CTDMBDll& tuner = session_->tuner();
+    const int area = start_.channels.area;
+    if (kind == ScanArea) {
+        ChannelScan::Filter f{};
+        for (int k = 0; k < 50; ++k) f[size_t(k)] = AreaPresetTable::isPresetSlot(area, k);
+        scan_.setFilter(f);
+    } else if (kind == ScanAll) {
+        setScanParameters(lists_[size_t(start_.channels.listNumber)]);
+        ChannelScan::Filter f;
+        f.fill(true);
+        scan_.setFilter(f);
+    }
+    // An arbitrary scan uses the parameters and filter in force: the current list's (start-up,
+    // the Area key, the list dialog) or a channel list file's.
+    if (panel_) singleSlot_ = std::max(0, panel_->selectedSlot());
+    session_->setCurrentKey("");
+    scanKind_ = kind;
+    tuner.Close();
+    if (!tuner.Open(nullptr)) {
+        startTimerId(timers::kScanRetry, 2000);
+        return false;
+    }
+    stopPlayback();
+    s_.scanning = true;
+    updateCursor();
+    showMessage(QStringLiteral("チャンネルサーチ中です。しばらくお待ちください。"), -1);
+    std::vector<int> slotList = scanSlots_;
+    std::vector<ChannelList::NameBuffer> names = scanNames_;
+    if (scanThread_.joinable()) scanThread_.join();
+    QPointer<CPlayerDlg> self(this);
+    scanThread_ = std::thread([self, &tuner, kind, area, single = singleSlot_,
+                               slotList = std::move(slotList), names = std::move(names)] {
+        static_assert(sizeof(ChannelList::NameBuffer) == sizeof(veltra::ScanName));
+        const auto* n = reinterpret_cast<const veltra::ScanName*>(names.data());
+        switch (kind) {
+        case ScanAll:
+            tuner.ScanAllChannel(area, slotList.data(), n, int(slotList.size()));
+            break;
+        case ScanArea:
+            tuner.ScanAreaChannel(area);
+            break;
+        case ScanArbitrary:
+            tuner.ScanArbitraryChannel(slotList.data(), n, int(slotList.size()));
+            break;
+        case ScanSingle:
+            tuner.ScanSingleChannel(single);
+            break;
+        default:
+            break;
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self] {
+                if (self) self->scanFinished();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void CPlayerDlg::scanFinished() {
+    if (scanThread_.joinable()) scanThread_.join();
+    s_.scanning = false;
+    updateCursor();
+    showMessage(QString(), 0);
+    if (s_.closing || !session_) return;
+    CTDMBDll& tuner = session_->tuner();
+    ScanTable table;
+    for (int k = 0; k < 50; ++k) {
+        const veltra::ChannelInfo& c = tuner.channelInfo[k];
+        ScanEntry& e = table[size_t(k)];
+        e.found = c.found;
+        e.physicalIndex = c.physicalIndex;
+        e.identifier = c.identifier;
+        e.name = std::u16string(c.name, std::char_traits<char16_t>::length(c.name));
+        e.tuneA = c.tuneA;
+        e.tuneB = c.tuneB;
+    }
+    ensurePanel();
+    if (scanKind_ != ScanSingle)
+        scan_.rebuild(table, scanKind_);
+    else
+        scan_.markSingle(table, singleSlot_);
+    if (quietScan_) {
+        // Power off's probe of the watched channel: the marks change, nothing is tuned.
+        quietScan_ = false;
+        scanKind_ = ScanNone;
+        panel_->fill(scan_, "");
+        return;
+    }
+    bool rewrite = false;
+    // A start within an alarm's window tunes the alarm's channel, once.
+    const std::string key =
+        scan_.chooseKey(table, config_.ReadCurrentChannel(), scanKind_, &rewrite, requestedSlot_);
+    requestedSlot_ = -1;
+    if (rewrite) config_.writeCurrentChannel(key);
+    scanKind_ = ScanNone;
+    panel_->fill(scan_, key);
+    if (key.empty()) {
+        showMessage(QStringLiteral("チャンネルが見つかりません。"), -1);
+        return;
+    }
+    tuneKey(key);
+}
+
+bool CPlayerDlg::channelChangeRefused() {
+    if (!s_.recording) return false;
+    messageBox("録画中にチャンネルを変更することはできません。", "Kobal メッセージ", MB_OK);
+    return true;
 }
 
 } // namespace kobal
