@@ -29,27 +29,9 @@
 #include <set>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 
 namespace {
-
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
-
-bool pumpUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 bool showsCard(CPlayerDlg& dlg, int area, int slot) {
     const QImage shot = dlg.grab().toImage();
@@ -99,7 +81,7 @@ bool idle(CPlayerDlg& dlg) {
 TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     setenv("KOBAL_AUDIO", "null", 1);
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    ensureApp();
+    test::ensureQtApp();
     std::vector<std::string> messages;
     setMessageBoxHandler([&](const MessageBoxRequest& r) {
         messages.push_back(r.text);
@@ -121,7 +103,7 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     EXPECT_EQ(dlg.channelPanel(), nullptr);
 
     // Area 7's eight stations, by name, the watched one selected.
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && !current(dlg).empty(); }, 20000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg) && !current(dlg).empty(); }, 20000ms));
     EXPECT_EQ(dlg.cursor().shape(), Qt::ArrowCursor);
     CChannelPanel* panel = dlg.channelPanel();
     ASSERT_NE(panel, nullptr);
@@ -145,25 +127,26 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     const std::string third = panel->keyOfLine(2);
     EXPECT_EQ(current(dlg), third);
     const int thirdSlot = ChannelScan::slotOfKey(third);
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && showsCard(dlg, 7, thirdSlot); }, 15000));
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return idle(dlg) && showsCard(dlg, 7, thirdSlot); }, 15000ms));
     EXPECT_EQ(panel->list()->currentRow(), 2);
 
     // Up, back, back, forward; then a new tuning drops the forward part.
     dlg.onCommand(cmd::kChannelUp);
     EXPECT_EQ(current(dlg), panel->keyOfLine(3));
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg); }, 15000ms));
     dlg.onCommand(cmd::kHistoryBack);
     EXPECT_EQ(current(dlg), third);
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg); }, 15000ms));
     dlg.onCommand(cmd::kHistoryBack);
     EXPECT_EQ(current(dlg), panel->keyOfLine(0));
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg); }, 15000ms));
     dlg.onCommand(cmd::kHistoryForward);
     EXPECT_EQ(current(dlg), third);
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg); }, 15000ms));
     dlg.onCommand(cmd::kChannelDown);
     EXPECT_EQ(current(dlg), panel->keyOfLine(1));
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg); }, 15000ms));
     dlg.onCommand(cmd::kHistoryForward);
     EXPECT_EQ(current(dlg), panel->keyOfLine(1));
     EXPECT_EQ(panel->list()->currentRow(), 1);
@@ -174,7 +157,7 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     EXPECT_EQ(dlg.channelPopup()->items(), panel->lineTexts());
     emit dlg.channelPopup()->chosen(4);
     EXPECT_EQ(current(dlg), panel->keyOfLine(4));
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg); }, 15000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg); }, 15000ms));
 
     // Save writes the eight found stations.
     const std::string dir = test::makeTempDir("chl");
@@ -195,7 +178,7 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     dlg.openChannelListFile(opened);
     EXPECT_TRUE(dlg.state().scanning);
     EXPECT_EQ(panel->lineCount(), 0);
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && panel->lineCount() > 0; }, 20000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg) && panel->lineCount() > 0; }, 20000ms));
     EXPECT_EQ(dlg.channels().records().size(), 14u);
     ASSERT_EQ(panel->lineCount(), 13);
     EXPECT_EQ(ChannelScan::slotOfKey(panel->keyOfLine(0)), records[1].slot);
@@ -214,8 +197,8 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
 
     setMessageBoxHandler({});
     dlg.requestClose();
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
-    pumpUntil([] { return false; }, 300);
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));
+    test::pumpFor(300ms);
 }
 
 TEST(ChannelPanel, AreaWithThreeStationsScansAndTunes) {

@@ -12,18 +12,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <thread>
 
 using namespace kobal;
 
 namespace {
-
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 // A timer program that leaves a mark, so a test can see whether the exit started it.
 ConfigPaths pathsWithTimer(const std::string& folder, std::string* mark) {
@@ -36,11 +28,8 @@ ConfigPaths pathsWithTimer(const std::string& folder, std::string* mark) {
 }
 
 bool appears(const std::string& path, int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (std::filesystem::exists(path)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return std::filesystem::exists(path);
+    return test::waitUntil([&] { return std::filesystem::exists(path); },
+                           std::chrono::milliseconds(ms));
 }
 
 struct DialogCount {
@@ -57,7 +46,7 @@ struct DialogCount {
 } // namespace
 
 TEST(ConfigStore, FreshInstallDefaultsAndAreaQuestion) {
-    ensureApp();
+    test::ensureQtApp();
     DialogCount dialogs;
     const std::string folder = test::makeTempDir("fresh");
     ConfigStore store(ConfigPaths::forFolder(folder));
@@ -93,7 +82,7 @@ TEST(ConfigStore, FreshInstallDefaultsAndAreaQuestion) {
 }
 
 TEST(ConfigStore, ValuesParseLikeAtoiAndPickTheStartView) {
-    ensureApp();
+    test::ensureQtApp();
     DialogCount dialogs;
     const std::string folder = test::makeTempDir("atoi");
     const std::string f = folder + "/config.ini";
@@ -140,7 +129,7 @@ TEST(ConfigStore, ValuesParseLikeAtoiAndPickTheStartView) {
 }
 
 TEST(ConfigStore, SaveWritesTheKeysInOrderAndRoundTrips) {
-    ensureApp();
+    test::ensureQtApp();
     DialogCount dialogs;
     const std::string folder = test::makeTempDir("save");
     std::string mark;
@@ -192,7 +181,7 @@ TEST(ConfigStore, SaveWritesTheKeysInOrderAndRoundTrips) {
 }
 
 TEST(ConfigStore, TrayModeStartsTheTimerProgramUnlessClearedBeforeExit) {
-    ensureApp();
+    test::ensureQtApp();
     const std::string folder = test::makeTempDir("tray");
     Profile::writeString(folder + "/config.ini", "SETUP", "USE_TRAYMODE", "1");
     Profile::writeString(folder + "/config.ini", "SETUP", "AREA_NUM", "3");

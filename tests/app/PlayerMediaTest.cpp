@@ -30,27 +30,9 @@
 #include <set>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 
 namespace {
-
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
-
-bool pumpUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 // Starts the player on area 7 and waits for live pictures with the stream established.
 bool startLive(CPlayerDlg& dlg) {
@@ -58,24 +40,24 @@ bool startLive(CPlayerDlg& dlg) {
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
     if (!test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n")) return false;
     if (!dlg.initialise()) return false;
-    return pumpUntil(
+    return test::pumpUntil(
         [&] {
             auto g = dlg.graph();
             return g && g->presenter() && g->presenter()->picturesShown() > 10 &&
                    dlg.state().signalLevel > 0;
         },
-        20000);
+        20000ms);
 }
 
 // A new graph (the one before has gone) shows live pictures with the stream established.
 bool playsAnew(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before) {
-    return pumpUntil(
+    return test::pumpUntil(
         [&] {
             auto g = dlg.graph();
             return before.expired() && !dlg.openInProgress() && g && g->presenter() &&
                    g->presenter()->picturesShown() > 10 && dlg.state().signalLevel > 0;
         },
-        15000);
+        15000ms);
 }
 
 struct Answers {
@@ -93,7 +75,7 @@ struct Answers {
 } // namespace
 
 TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
-    ensureApp();
+    test::ensureQtApp();
     const std::string folder = test::homeDir() + "/videos/Kobal";
     ASSERT_TRUE(Registry::write("rec_Dir", folder));
     Answers answers;
@@ -115,7 +97,7 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     const std::string path =
         Profile::getString(test::homeDir() + "/config.ini", "RECControl", "FileName", "", 260);
     ASSERT_EQ(path.rfind(folder + "/", 0), 0u) << path;
-    ASSERT_TRUE(pumpUntil([&] { return dlg.elapsedDisplay() == "00:00:10"; }, 13000))
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.elapsedDisplay() == "00:00:10"; }, 13000ms))
         << dlg.elapsedDisplay().toStdString();
     // No channel change and no time shift while recording.
     dlg.onCommand(cmd::kTimeShiftStart);
@@ -140,13 +122,13 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     EXPECT_FALSE(dlg.state().recording);
     EXPECT_FALSE(dlg.panels().recording().blinking());
     EXPECT_EQ(dlg.playlist().entries(), std::vector<std::string>{path});
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             auto g = dlg.graph();
             return dlg.state().sourceKind == 3 && g && g->presenter() &&
                    g->presenter()->picturesShown() > 5;
         },
-        10000));
+        10000ms));
     EXPECT_EQ(dlg.title().toStdString(), path.substr(folder.size() + 1));
     EXPECT_GE(dlg.durationTenths(), 85);
     EXPECT_LE(dlg.durationTenths(), 115);
@@ -163,15 +145,15 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     EXPECT_EQ(panel->title(), dlg.title());
     EXPECT_EQ(panel->slider().model().maximum, int(dlg.durationTenths()) - 1);
     emit panel->seekRequested(dlg.durationTenths() / 2);
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             int64_t p = 0;
             return dlg.graph() && dlg.graph()->GetCurrentPosition(&p) == render::S_OK &&
                    p >= (dlg.durationTenths() / 2 - 5) * 1000000;
         },
-        3000));
+        3000ms));
     const std::string whole = media::clockText(dlg.durationTenths());
-    ASSERT_TRUE(pumpUntil([&] { return dlg.state().playState == 3; }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.state().playState == 3; }, 10000ms));
     EXPECT_EQ(dlg.positionDisplay().toStdString(), whole + " / " + whole);
     EXPECT_EQ(panel->timeText().toStdString(), whole + " / " + whole);
 
@@ -181,7 +163,7 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     EXPECT_TRUE(dlg.playlistWindow()->isVisible());
     auto ended = dlg.graph();
     emit dlg.playlistWindow()->activated(0);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.graph() && dlg.graph() != ended; }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.graph() && dlg.graph() != ended; }, 10000ms));
     EXPECT_EQ(dlg.state().sourceKind, 3);
 
     // The panel's record key cannot start a recording while a file plays.
@@ -192,7 +174,7 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     // Without the control panel the window's own seek bar takes over: a press just outside
     // its band does not grab the thumb; dragging the thumb to the middle seeks there.
     dlg.onCommand(cmd::kTransparentView);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.seekBar() && dlg.seekBar()->isVisible(); }, 3000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.seekBar() && dlg.seekBar()->isVisible(); }, 3000ms));
     CSeekBar& bar = *dlg.seekBar();
     const int h = dlg.height(), travel = dlg.width() - 223;
     EXPECT_EQ(bar.geometry(), QRect(0, h - 57, travel + 44, 10));
@@ -212,13 +194,13 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     mouse(QEvent::MouseMove, grip + travel / 2, h - 52);
     mouse(QEvent::MouseButtonRelease, grip + travel / 2, h - 52);
     const int64_t middle = dlg.durationTenths() / 2; // the file has played a second or two
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             int64_t p = 0;
             return dlg.graph()->GetCurrentPosition(&p) == render::S_OK &&
                    p >= (middle - 5) * 1000000;
         },
-        3000));
+        3000ms));
     dlg.onCommand(cmd::kNormalView);
     EXPECT_FALSE(bar.isVisible());
 
@@ -233,7 +215,7 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
 }
 
 TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
-    ensureApp();
+    test::ensureQtApp();
     Answers answers;
     CPlayerDlg dlg;
     ASSERT_TRUE(startLive(dlg));
@@ -249,7 +231,7 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     ASSERT_EQ(dlg.session()->currentKey(), first);
     ASSERT_TRUE(playsAnew(dlg, before));
     ASSERT_TRUE(
-        pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000));
+        test::pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000ms));
 
     // Captions shown: refused with its message.
     dlg.onCommand(cmd::kCaptions);
@@ -274,7 +256,7 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     ASSERT_EQ(answers.asked.size(), 1u);
     EXPECT_EQ(answers.asked[0], "タイムシフト中には録画ができません。");
 
-    pumpUntil([] { return false; }, 5000);         // five seconds of broadcast wait in the renderer
+    test::pumpUntil([] { return false; }, 5000ms);         // five seconds of broadcast wait in the renderer
     EXPECT_GE(dlg.timeShiftBudget().seconds(), 4); // one a second while paused
     EXPECT_LE(dlg.timeShiftBudget().seconds(), 5);
     EXPECT_GE(g->queue().oldestAgeMs(), 4000);
@@ -282,7 +264,7 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     // Play: the pictures go on from the paused one, five seconds behind the broadcast.
     dlg.onCommand(cmd::kTimeShiftKey);
     EXPECT_FALSE(dlg.state().timeShiftActive);
-    ASSERT_TRUE(pumpUntil([&] { return g->presenter()->picturesShown() > shown + 2; }, 3000));
+    ASSERT_TRUE(test::pumpUntil([&] { return g->presenter()->picturesShown() > shown + 2; }, 3000ms));
     EXPECT_LT(g->presenter()->lastShownUs() - pausedAt, 1000000);
 
     // Stop: back to the broadcast by tuning the history's last channel, which gives the
@@ -290,18 +272,18 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     dlg.onCommand(cmd::kTimeShiftStop);
     EXPECT_EQ(dlg.session()->currentKey(), second);
     EXPECT_EQ(dlg.history().size(), 2);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.graph() && dlg.graph() != g; }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.graph() && dlg.graph() != g; }, 10000ms));
     EXPECT_EQ(dlg.timeShiftBudget().seconds(), 0);
 }
 
 TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
-    ensureApp();
+    test::ensureQtApp();
     Answers answers;
     answers.answer = IDOK;
     CPlayerDlg dlg;
     ASSERT_TRUE(startLive(dlg));
     ASSERT_NE(dlg.channelPanel(), nullptr);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.button(cmd::kRecordStart)->isVisible(); }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.button(cmd::kRecordStart)->isVisible(); }, 5000ms));
     const std::string first = dlg.session()->currentKey();
     CChannelPanel& panel = *dlg.channelPanel();
     ASSERT_GE(panel.lineCount(), 3);
@@ -322,7 +304,7 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
     // Held (time shift): two tunes in a row end it and open only the second channel.
     dlg.onCommand(cmd::kTimeShiftStart);
     ASSERT_TRUE(dlg.state().timeShiftActive);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.timeShiftBudget().seconds() >= 1; }, 3000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.timeShiftBudget().seconds() >= 1; }, 3000ms));
     const std::weak_ptr<render::MediaGraph> held = dlg.graph();
     dlg.chooseChannelLine(1);
     dlg.chooseChannelLine(2);
@@ -330,19 +312,19 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
     EXPECT_EQ(dlg.session()->currentKey(), third);
     EXPECT_EQ(dlg.timeShiftBudget().seconds(), 0);
     std::set<render::MediaGraph*> opened;
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             auto g = dlg.graph();
             if (g && held.expired()) opened.insert(g.get());
             return !dlg.openInProgress() && g && held.expired() && g->presenter() &&
                    g->presenter()->picturesShown() > 3;
         },
-        15000));
+        15000ms));
     EXPECT_EQ(opened.size(), 1u);
     EXPECT_FALSE(dlg.state().timeShiftActive);
     // The picture is the third station's card.
     const veltra::CardColour card = veltra::stationCardColour(7, ChannelScan::slotOfKey(third));
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             const QRect pic = dlg.pictureRect();
             const QRgb p =
@@ -350,21 +332,21 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
             return std::abs(qRed(p) - card.r) < 20 && std::abs(qGreen(p) - card.g) < 20 &&
                    std::abs(qBlue(p) - card.b) < 20;
         },
-        5000));
+        5000ms));
 
     // The hour spent: the last second ends the pause with the message, and later pauses are
     // refused with it until another channel is tuned.
     ASSERT_TRUE(
-        pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000));
+        test::pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000ms));
     const QString over =
         QStringLiteral("タイムシフトが許容範囲を超えたため、再生に切り替わりました。");
     while (dlg.timeShiftBudget().seconds() < media::TimeShiftBudget::kSeconds - 1)
         dlg.timeShiftBudget().tick();
     dlg.onCommand(cmd::kTimeShiftStart);
     ASSERT_TRUE(dlg.state().timeShiftActive);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.panels().messageLine().state().text == over; }, 3000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.panels().messageLine().state().text == over; }, 3000ms));
     EXPECT_EQ(dlg.state().playState, 2); // shown two seconds before the picture moves
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.state().timeShiftActive; }, 4000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.state().timeShiftActive; }, 4000ms));
     EXPECT_EQ(dlg.state().playState, 1);
     EXPECT_TRUE(dlg.button(cmd::kTimeShiftPauseButton)->isVisible());
     dlg.panels().clearMessage();
@@ -375,10 +357,10 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
     const std::weak_ptr<render::MediaGraph> spent = dlg.graph();
     dlg.chooseChannelLine(0);
     ASSERT_TRUE(playsAnew(dlg, spent));
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             dlg.onCommand(cmd::kTimeShiftStart);
             return dlg.state().timeShiftActive;
         },
-        5000));
+        5000ms));
 }

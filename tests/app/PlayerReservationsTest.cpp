@@ -18,22 +18,7 @@
 #include <gtest/gtest.h>
 
 using namespace kobal;
-
-namespace {
-
-bool pumpUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-} // namespace
+using namespace std::chrono_literals;
 
 TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
     setenv("KOBAL_AUDIO", "null", 1);
@@ -44,10 +29,7 @@ TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
     const int64_t sinceMidnight = (real - localTime(2027, 1, 1, 0, 0)) % 86400;
     const int64_t offset = (7 * 3600 + 5) - sinceMidnight;
     setenv("KOBAL_CLOCK_OFFSET", std::to_string(offset).c_str(), 1);
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
+    test::ensureQtApp();
 
     const std::string home = test::homeDir();
     ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
@@ -73,15 +55,15 @@ TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
         ASSERT_TRUE(dlg.initialise());
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_NE(boxes[0].find("reserv.ini.broken"), std::string::npos) << boxes[0];
-        ASSERT_TRUE(pumpUntil(
+        ASSERT_TRUE(test::pumpUntil(
             [&] {
                 return dlg.session() &&
                        ChannelScan::slotOfKey(dlg.session()->currentKey()) == highest;
             },
-            20000))
+            20000ms))
             << "the alarm's slot " << highest << " was not tuned";
         dlg.requestClose();
-        ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+        ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));
     }
     EXPECT_EQ(test::readFile(home + "/reserv.ini.broken"), damaged);
     EXPECT_FALSE(std::filesystem::exists(home + "/reserv.ini"));
@@ -93,10 +75,7 @@ TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
 TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
     setenv("KOBAL_AUDIO", "null", 1);
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
+    test::ensureQtApp();
     const std::string home = test::homeDir();
     ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
     ASSERT_TRUE(Registry::write("rec_Dir", home + "/rec"));
@@ -121,16 +100,16 @@ TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
     EXPECT_TRUE(boxes.empty()) << boxes[0];
-    ASSERT_TRUE(pumpUntil([&] { return dlg.state().recording; }, 20000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.state().recording; }, 20000ms));
     const int64_t began = std::time(nullptr);
     EXPECT_NEAR(double(began), double(r.start), 2.0);
     EXPECT_EQ(ChannelScan::slotOfKey(dlg.session()->currentKey()), highest);
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.state().recording; }, 20000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.state().recording; }, 20000ms));
     EXPECT_NEAR(double(std::time(nullptr)), double(r.end - 19), 2.0);
     const std::string path =
         Profile::getString(home + "/config.ini", "RECControl", "FileName", "", 260);
     dlg.requestClose();
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));
     EXPECT_FALSE(std::filesystem::exists(home + "/reserv.ini"));
 
     std::string out;

@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -35,15 +35,6 @@ pid_t startPlayer(const std::vector<std::string>& args, const std::string& log) 
         _exit(127);
     }
     return pid;
-}
-
-bool waitFor(const std::function<bool()>& done, int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
 }
 
 bool exited(pid_t pid, int* status = nullptr) {
@@ -79,25 +70,26 @@ protected:
 
 TEST_F(PlayerStartup, ASecondStartRelaysItsArgumentAndPlusXClosesTheFirst) {
     first = startPlayer({}, test::homeDir() + "/first.log");
-    ASSERT_TRUE(waitFor([&] { return tuned(); }, 20000)) << "the first player never tuned";
+    ASSERT_TRUE(test::waitUntil([&] { return tuned(); }, 20000ms))
+        << "the first player never tuned";
 
     // A second start with a file: the running player takes it (this one is no iEPG, which
     // it says); the second one ends at once.
     const std::string path = test::homeDir() + "/番組.tvpi";
     ASSERT_TRUE(test::writeFile(path, "<html></html>\n"));
     EXPECT_EQ(test::runCommand("'" + player() + "' '" + path + "'"), 0);
-    EXPECT_TRUE(waitFor(
+    EXPECT_TRUE(test::waitUntil(
         [&] {
             return test::readFile(test::homeDir() + "/first.log").find(path + ": no iEPG file") !=
                    std::string::npos;
         },
-        3000));
+        3000ms));
     EXPECT_FALSE(exited(first));
 
     // "+x": the first closes, leaving tray mode (so the timer program is not started).
     EXPECT_EQ(test::runCommand("'" + player() + "' +x"), 0);
     int status = -1;
-    ASSERT_TRUE(waitFor([&] { return exited(first, &status); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return exited(first, &status); }, 10000ms));
     first = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(Profile::getString(config, "SETUP", "USE_TRAYMODE", "", 10), "0");
@@ -119,9 +111,10 @@ TEST_F(PlayerStartup, AStaleOldVersionVerdictDoesNotEndTheStartAndIsRemovedAtExi
         old->set(); // left by an updater whose player was killed
     }
     first = startPlayer({}, test::homeDir() + "/first.log");
-    EXPECT_TRUE(waitFor([&] { return tuned(); }, 20000)) << "the stale verdict ended the start";
+    EXPECT_TRUE(test::waitUntil([&] { return tuned(); }, 20000ms))
+        << "the stale verdict ended the start";
     ASSERT_TRUE(Messenger::postClose(kPlayerTitle));
-    ASSERT_TRUE(waitFor([&] { return exited(first); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return exited(first); }, 10000ms));
     first = -1;
     EXPECT_EQ(NamedEvent::open(kOldVersionEvent), nullptr);
     EXPECT_EQ(NamedEvent::open(kRecentVersionEvent), nullptr);
@@ -132,15 +125,15 @@ TEST_F(PlayerStartup, AFreshOldVersionVerdictEndsTheStartDuringTheSplash) {
     first = startPlayer({}, test::homeDir() + "/first.log");
     // The updater's verdict arrives while the splash waits.
     std::unique_ptr<NamedEvent> verdict;
-    ASSERT_TRUE(waitFor(
+    ASSERT_TRUE(test::waitUntil(
         [&] {
             verdict = NamedEvent::open(kOldVersionEvent);
             return verdict != nullptr;
         },
-        5000));
+        5000ms));
     verdict->set();
     int status = -1;
-    ASSERT_TRUE(waitFor([&] { return exited(first, &status); }, 3000));
+    ASSERT_TRUE(test::waitUntil([&] { return exited(first, &status); }, 3000ms));
     first = -1;
     EXPECT_FALSE(tuned());
 }
@@ -150,11 +143,11 @@ TEST_F(PlayerStartup, ACloseDuringTheSplashLeavesTheVerdictToTheVersionEvents) {
     first = startPlayer({}, test::homeDir() + "/first.log");
     // The update program closes "a running player" as it starts; this one is still in its
     // splash wait, which then ends without a verdict.
-    ASSERT_TRUE(waitFor([&] { return Messenger::windowExists(kPlayerTitle); }, 5000));
+    ASSERT_TRUE(test::waitUntil([&] { return Messenger::windowExists(kPlayerTitle); }, 5000ms));
     ASSERT_TRUE(Messenger::postClose(kPlayerTitle));
-    EXPECT_TRUE(waitFor([&] { return tuned(); }, 20000))
+    EXPECT_TRUE(test::waitUntil([&] { return tuned(); }, 20000ms))
         << "the close ended the start: " << test::readFile(test::homeDir() + "/first.log");
     ASSERT_TRUE(Messenger::postClose(kPlayerTitle));
-    ASSERT_TRUE(waitFor([&] { return exited(first); }, 10000));
+    ASSERT_TRUE(test::waitUntil([&] { return exited(first); }, 10000ms));
     first = -1;
 }

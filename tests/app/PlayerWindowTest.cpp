@@ -23,30 +23,11 @@
 #include <unistd.h>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 
 namespace {
 
 constexpr int kArea = 7;
-
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
-
-bool pumpUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        // Outside exec() deferred deletes wait for this (the old graphs' video windows).
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 QColor mean(const QImage& img, const QRect& r) {
     long rs = 0, gs = 0, bs = 0, n = 0;
@@ -85,7 +66,7 @@ int lowestSlot(int area) {
 TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
     setenv("KOBAL_AUDIO", "null", 1);
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    ensureApp();
+    test::ensureQtApp();
     const std::string config = test::homeDir() + "/config.ini";
     ASSERT_TRUE(test::writeFile(config, "[SETUP]\nAREA_NUM=7\n"));
 
@@ -95,25 +76,25 @@ TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
 
     // The scan of area 7 ends by tuning its lowest slot; its card fills the video area.
     const int first = lowestSlot(kArea);
-    ASSERT_TRUE(pumpUntil(
+    ASSERT_TRUE(test::pumpUntil(
         [&] {
             auto g = dlg.graph();
             return g && g->presenter() && g->presenter()->picturesShown() > 5 &&
                    near(videoArea(dlg), veltra::stationCardColour(kArea, first));
         },
-        20000))
+        20000ms))
         << "no card of slot " << first;
     const ChannelRecord* record = dlg.channels().recordOfSlot(first);
     ASSERT_NE(record, nullptr);
     // The scan lists the preset's name; the broadcast spells its letters in ASCII.
     const QString name =
         QString::fromStdU16String(record->name).normalized(QString::NormalizationForm_KC);
-    EXPECT_TRUE(pumpUntil(
+    EXPECT_TRUE(test::pumpUntil(
         [&] {
             return dlg.statusText().normalized(QString::NormalizationForm_KC) ==
                    QStringLiteral("チャンネル : ") + name;
         },
-        5000))
+        5000ms))
         << dlg.statusText().toStdString();
     EXPECT_EQ(Profile::getString(config, "DMBControl", "CurrentChannel", "", 30).substr(0, 2),
               (first < 10 ? "0" : "") + std::to_string(first));
@@ -128,8 +109,8 @@ TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
     dlg.onCommand(cmd::kChannelUp);
     const int second = ChannelScan::slotOfKey(dlg.channels().step(before, +1));
     ASSERT_GT(second, first);
-    ASSERT_TRUE(pumpUntil(
-        [&] { return near(videoArea(dlg), veltra::stationCardColour(kArea, second)); }, 15000))
+    ASSERT_TRUE(test::pumpUntil(
+        [&] { return near(videoArea(dlg), veltra::stationCardColour(kArea, second)); }, 15000ms))
         << "channel up did not show slot " << second;
 
     // Mute takes the volume to 0: the decoded sound is silence.
@@ -138,9 +119,9 @@ TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
     EXPECT_EQ(dlg.state().volumePosition, 0);
     render::AudioOutput* out = dlg.graph()->presenter()->audio();
     ASSERT_NE(out, nullptr);
-    pumpUntil([] { return false; }, 600); // what was decoded before the mute has played
+    test::pumpFor(600ms); // what was decoded before the mute has played
     out->clearTap();
-    ASSERT_TRUE(pumpUntil([&] { return out->tap().size() > 48000; }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return out->tap().size() > 48000; }, 5000ms));
     int peak = 0;
     for (int16_t s : out->tap()) peak = std::max(peak, std::abs(int(s)));
     EXPECT_EQ(peak, 0);
@@ -167,8 +148,8 @@ TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
 
     // The close saves the position from before muting, and the mute.
     dlg.requestClose();
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
-    pumpUntil([] { return false; }, 300);
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));
+    test::pumpFor(300ms);
     EXPECT_EQ(Profile::getString(config, "SETUP", "MUTE", "", 10), "1");
     EXPECT_EQ(Profile::getString(config, "SETUP", "VOLUME_POS", "", 10), "450");
     EXPECT_EQ(Profile::getString(config, "SETUP", "LIST_NUM", "", 10), "0");
@@ -179,41 +160,41 @@ TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
 TEST(PlayerWindow, LowSignalAndUnplugWhileWatching) {
     setenv("KOBAL_AUDIO", "null", 1);
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    ensureApp();
+    test::ensureQtApp();
     ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
     const int slot = lowestSlot(kArea);
-    ASSERT_TRUE(pumpUntil(
-        [&] { return near(videoArea(dlg), veltra::stationCardColour(kArea, slot)); }, 20000));
+    ASSERT_TRUE(test::pumpUntil(
+        [&] { return near(videoArea(dlg), veltra::stationCardColour(kArea, slot)); }, 20000ms));
 
     // No reception: within the 5 s check the low-signal picture and its message show.
     veltra::sim::setStationSignal(slot, -100, 255);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.state().lowSignalShown; }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.state().lowSignalShown; }, 10000ms));
     EXPECT_EQ(dlg.statusText(), QStringLiteral("受信レベルが低いため、表示できません。"));
     EXPECT_EQ(dlg.state().signalLevel, 0);
     if (const char* dir = std::getenv("KOBAL_PLAYER_SHOTS"))
         dlg.grab().save(QString::fromUtf8(dir) + "/low-signal.png");
     veltra::sim::resetSignals();
-    EXPECT_TRUE(pumpUntil(
+    EXPECT_TRUE(test::pumpUntil(
         [&] {
             return !dlg.state().lowSignalShown &&
                    near(videoArea(dlg), veltra::stationCardColour(kArea, slot));
         },
-        15000));
+        15000ms));
 
     // Unplugged: the stream stops and the window says so; replugged: scanned and tuned again.
     veltra::sim::unplug();
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.state().powerOn; }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.state().powerOn; }, 5000ms));
     EXPECT_FALSE(dlg.session()->tunerPresent());
     veltra::sim::replug();
-    EXPECT_TRUE(pumpUntil(
+    EXPECT_TRUE(test::pumpUntil(
         [&] {
             auto g = dlg.graph();
             return dlg.state().powerOn && g && g->presenter() &&
                    near(videoArea(dlg), veltra::stationCardColour(kArea, slot));
         },
-        20000));
+        20000ms));
     dlg.requestClose();
-    pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000);
+    test::pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000ms);
 }

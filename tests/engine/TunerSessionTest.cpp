@@ -4,7 +4,6 @@
 
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QThread>
 #include <thread>
 
@@ -263,8 +262,7 @@ TEST_F(TunerSessionTest, DeviceRemovalStopsEverythingAndAttachRestoresTheBars) {
 }
 
 TEST_F(TunerSessionTest, EngineMessageBoxesQueueForTheUiThreadAndNeverHoldTheEngine) {
-    int argc = 0;
-    QCoreApplication app(argc, nullptr);
+    test::ensureQtApp(test::QtApp::Core);
     QObject window;
     std::vector<EngineMessage> shown;
     bool allOnUiThread = true;
@@ -273,7 +271,7 @@ TEST_F(TunerSessionTest, EngineMessageBoxesQueueForTheUiThreadAndNeverHoldTheEng
         QMetaObject::invokeMethod(
             &window,
             [&] {
-                allOnUiThread &= QThread::currentThread() == app.thread();
+                allOnUiThread &= QThread::currentThread() == window.thread();
                 for (EngineMessage& m : session->outputs().take().messages)
                     shown.push_back(std::move(m));
             },
@@ -312,10 +310,7 @@ TEST_F(TunerSessionTest, EngineMessageBoxesQueueForTheUiThreadAndNeverHoldTheEng
     // The UI thread is busy (it runs no events) while the engine goes on past the boxes.
     EXPECT_TRUE(waitUntil([&] { return session->engine().counters().audioUnits > 1000; }));
     EXPECT_TRUE(shown.empty());
-    EXPECT_TRUE(waitUntil([&] {
-        QCoreApplication::processEvents();
-        return !shown.empty();
-    }));
+    EXPECT_TRUE(test::pumpUntil([&] { return !shown.empty(); }));
     EXPECT_TRUE(allOnUiThread);
     ASSERT_FALSE(shown.empty());
     EXPECT_LE(shown.size(), EngineOutputSink::kMaxMessages);

@@ -4,10 +4,6 @@
 #include "platform/Paths.h"
 #include "tests/support/TestSupport.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -17,32 +13,19 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace std::chrono_literals;
+
 namespace kobal {
 namespace {
 
-QCoreApplication& app() {
-    test::ensureQtApp(test::QtApp::Core);
-    return *QCoreApplication::instance();
-}
-
 // Runs the event loop until the future is ready (the sender runs on another thread).
-template <typename T> T pump(std::future<T>& f, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (f.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready &&
-           timer.elapsed() < ms)
-        app().processEvents(QEventLoop::AllEvents, 10);
+template <typename T> T pump(std::future<T>& f) {
+    test::pumpUntil([&] { return f.wait_for(0ms) == std::future_status::ready; }, 20s);
     return f.get();
 }
 
-void pumpFor(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) app().processEvents(QEventLoop::AllEvents, 10);
-}
-
 TEST(Messenger, CopyDataRoundTripAndClose) {
-    app();
+    test::ensureQtApp(test::QtApp::Core);
     EXPECT_FALSE(Messenger::windowExists("KOBAL_PLAYER"));
     EXPECT_EQ(Messenger::sendCopyData("KOBAL_PLAYER", 16, "x"), -1);
     EXPECT_FALSE(Messenger::postClose("KOBAL_PLAYER"));
@@ -75,16 +58,16 @@ TEST(Messenger, CopyDataRoundTripAndClose) {
     EXPECT_EQ(gotText, "");
 
     EXPECT_TRUE(Messenger::postClose("KOBAL_PLAYER"));
-    pumpFor(300);
+    test::pumpFor(300ms);
     EXPECT_EQ(closes, 1);
 
     server.reset();
-    pumpFor(50);
+    test::pumpFor(50ms);
     EXPECT_FALSE(Messenger::windowExists("KOBAL_PLAYER"));
 }
 
 TEST(Messenger, SlowReceiverCountsAsNoAnswerAfterTheTimeLimit) {
-    app();
+    test::ensureQtApp(test::QtApp::Core);
     MessengerServer server(
         "SLOW",
         [](unsigned long, const std::string&) {
@@ -104,11 +87,11 @@ TEST(Messenger, SlowReceiverCountsAsNoAnswerAfterTheTimeLimit) {
     auto [result, ms] = pump(reply);
     EXPECT_EQ(result, -1);
     EXPECT_GE(ms, 900);
-    pumpFor(100); // the late answer goes to a closed socket without harm
+    test::pumpFor(100ms); // the late answer goes to a closed socket without harm
 }
 
 TEST(Messenger, StaleSocketFileIsTakenOverButALiveWindowKeepsItsName) {
-    app();
+    test::ensureQtApp(test::QtApp::Core);
     // A socket file left behind by a program that crashed: bound, never unlinked.
     const std::string path = paths::runtimeFolder() + "/TRAYICONTIMER";
     int fd = socket(AF_UNIX, SOCK_STREAM, 0);
@@ -125,12 +108,12 @@ TEST(Messenger, StaleSocketFileIsTakenOverButALiveWindowKeepsItsName) {
     MessengerServer second("TRAYICONTIMER", nullptr, nullptr);
     EXPECT_FALSE(second.listening());
     EXPECT_TRUE(Messenger::postClose("TRAYICONTIMER"));
-    pumpFor(300);
+    test::pumpFor(300ms);
     EXPECT_EQ(firstCloses, 1);
 }
 
 TEST(Messenger, GarbageFromASenderDoesNotHurtTheReceiver) {
-    app();
+    test::ensureQtApp(test::QtApp::Core);
     std::atomic<int> calls{0};
     MessengerServer server(
         "GARBAGE",
@@ -156,7 +139,7 @@ TEST(Messenger, GarbageFromASenderDoesNotHurtTheReceiver) {
         return w == static_cast<ssize_t>(lines.size());
     });
     EXPECT_TRUE(pump(junk));
-    pumpFor(200);
+    test::pumpFor(200ms);
     EXPECT_EQ(calls.load(), 0) << "malformed lines are ignored";
     auto reply =
         std::async(std::launch::async, [] { return Messenger::sendCopyData("GARBAGE", 42, "ok"); });

@@ -13,15 +13,13 @@
 #include <unistd.h>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 using namespace kobal::render;
 using kobal::test::RecordingHost;
 
 namespace {
 
-class FileGraphTest : public ::testing::Test {
-protected:
-    void SetUp() override { test::ensureApp(); }
-};
+class FileGraphTest : public ::testing::Test {};
 
 int64_t seconds(double s) {
     return int64_t(s * kUnitsPerSecond);
@@ -85,7 +83,7 @@ TEST_F(FileGraphTest, PlaysAFileToItsEndAndAnnouncesCompletion) {
     owner.show();
     ASSERT_EQ(graph.Run(), S_OK);
     bool complete = false;
-    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(graph); }, 30000));
+    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(graph); }, 30000ms));
     EXPECT_GT(host.graphEvents.load(), 0);
 
     long w = 0, h = 0;
@@ -119,7 +117,7 @@ TEST_F(FileGraphTest, ARecordingDamagedFromItsStartPlaysWhole) {
     ASSERT_NE(graph.fileSource(), nullptr);
     EXPECT_TRUE(graph.fileSource()->hasAudio());
     ASSERT_EQ(graph.Run(), S_OK);
-    EXPECT_TRUE(test::pumpUntil([&] { return test::drainComplete(graph); }, 30000));
+    EXPECT_TRUE(test::pumpUntil([&] { return test::drainComplete(graph); }, 30000ms));
     EXPECT_GT(graph.presenter()->picturesShown(), 30u);
 }
 
@@ -130,17 +128,17 @@ TEST_F(FileGraphTest, SeeksForwardAndBackAndStillEnds) {
     MediaGraph graph(&host);
     ASSERT_EQ(graph.RenderFile(ts), S_OK);
     ASSERT_EQ(graph.Run(), S_OK);
-    test::pumpFor(500);
+    test::pumpFor(500ms);
 
     ASSERT_EQ(graph.SetCurrentPosition(seconds(5)), S_OK);
-    test::pumpFor(300);
+    test::pumpFor(300ms);
     int64_t pos = 0;
     ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
     EXPECT_GE(double(pos) / kUnitsPerSecond, 4.9);
     EXPECT_LT(double(pos) / kUnitsPerSecond, 6.5);
 
     ASSERT_EQ(graph.SetCurrentPosition(seconds(1)), S_OK);
-    test::pumpFor(300);
+    test::pumpFor(300ms);
     ASSERT_EQ(graph.GetCurrentPosition(&pos), S_OK);
     EXPECT_GE(double(pos) / kUnitsPerSecond, 0.9);
     EXPECT_LT(double(pos) / kUnitsPerSecond, 2.5);
@@ -150,7 +148,7 @@ TEST_F(FileGraphTest, SeeksForwardAndBackAndStillEnds) {
     ASSERT_EQ(graph.SetCurrentPosition(seconds(6.5)), S_OK);
     bool complete = false;
     const int64_t t0 = steadyMs();
-    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(graph); }, 20000));
+    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(graph); }, 20000ms));
     EXPECT_LT(steadyMs() - t0, 6000); // not the whole file again
     EXPECT_GT(graph.presenter()->picturesShown(), shownBefore);
 }
@@ -161,16 +159,16 @@ TEST_F(FileGraphTest, PauseHoldsThePositionAndRunGoesOn) {
     MediaGraph graph(nullptr);
     ASSERT_EQ(graph.RenderFile(ts), S_OK);
     ASSERT_EQ(graph.Run(), S_OK);
-    test::pumpFor(1000);
+    test::pumpFor(1000ms);
     ASSERT_EQ(graph.Pause(), S_OK);
     EXPECT_EQ(graph.GetState(), MediaGraph::Paused);
     int64_t p0 = 0, p1 = 0, p2 = 0;
     graph.GetCurrentPosition(&p0);
-    test::pumpFor(1000);
+    test::pumpFor(1000ms);
     graph.GetCurrentPosition(&p1);
     EXPECT_EQ(p0, p1);
     ASSERT_EQ(graph.Run(), S_OK);
-    test::pumpFor(700);
+    test::pumpFor(700ms);
     graph.GetCurrentPosition(&p2);
     EXPECT_GT(p2, p1 + seconds(0.4));
 }
@@ -181,15 +179,16 @@ TEST_F(FileGraphTest, ASeekWhilePausedShowsThePictureItLandsOn) {
     MediaGraph graph(nullptr);
     ASSERT_EQ(graph.RenderFile(ts), S_OK);
     ASSERT_EQ(graph.Run(), S_OK);
-    ASSERT_TRUE(test::pumpUntil([&] { return graph.presenter()->picturesShown() > 3; }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return graph.presenter()->picturesShown() > 3; }, 5000ms));
     ASSERT_EQ(graph.Pause(), S_OK);
-    test::pumpFor(200);
+    test::pumpFor(200ms);
     const QImage before = graph.currentPicture();
     const size_t shown = graph.presenter()->picturesShown();
     ASSERT_EQ(graph.SetCurrentPosition(seconds(4)), S_OK);
-    ASSERT_TRUE(test::pumpUntil([&] { return graph.presenter()->picturesShown() > shown; }, 5000));
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return graph.presenter()->picturesShown() > shown; }, 5000ms));
     EXPECT_NE(graph.currentPicture(), before);
-    test::pumpFor(500);
+    test::pumpFor(500ms);
     // Still paused: one picture, and the position stays where the seek put it.
     EXPECT_EQ(graph.presenter()->picturesShown(), shown + 1);
     int64_t pos = 0;
@@ -209,7 +208,7 @@ TEST_F(FileGraphTest, APausedSeekShowsThePictureAtTheTargetWhateverTheGroupLengt
         const size_t shown = graph.presenter()->picturesShown();
         ASSERT_EQ(graph.SetCurrentPosition(seconds(target)), S_OK);
         ASSERT_TRUE(
-            test::pumpUntil([&] { return graph.presenter()->picturesShown() > shown; }, 5000))
+            test::pumpUntil([&] { return graph.presenter()->picturesShown() > shown; }, 5000ms))
             << "no picture after the seek to " << target;
         EXPECT_NEAR(double(graph.presenter()->lastShownUs()) / 1e6, target, 0.1);
         int64_t pos = 0;
@@ -220,7 +219,7 @@ TEST_F(FileGraphTest, APausedSeekShowsThePictureAtTheTargetWhateverTheGroupLengt
     ASSERT_EQ(graph.Run(), S_OK);
     const size_t before = graph.presenter()->picturesShown();
     ASSERT_TRUE(
-        test::pumpUntil([&] { return graph.presenter()->picturesShown() > before + 3; }, 5000));
+        test::pumpUntil([&] { return graph.presenter()->picturesShown() > before + 3; }, 5000ms));
     EXPECT_GT(graph.presenter()->lastShownUs(), seconds(7.0) / 10);
     EXPECT_LT(graph.presenter()->lastShownUs(), seconds(9.0) / 10);
 }
@@ -244,8 +243,8 @@ TEST_F(FileGraphTest, VolumePositionsGiveTheirGains) {
     ASSERT_EQ(graph.Run(), S_OK);
     AudioOutput* out = nullptr;
     ASSERT_TRUE(
-        test::pumpUntil([&] { return (out = graph.presenter()->audio()) != nullptr; }, 5000));
-    test::pumpFor(1200);
+        test::pumpUntil([&] { return (out = graph.presenter()->audio()) != nullptr; }, 5000ms));
+    test::pumpFor(1200ms);
     auto lastHalfSecond = [&] {
         std::vector<int16_t> t = out->tap();
         const size_t keep = 48000; // 0.5 s of stereo
@@ -257,7 +256,7 @@ TEST_F(FileGraphTest, VolumePositionsGiveTheirGains) {
     for (int position : {600, 300, 20, 10}) {
         const long v = volumeForPosition(position);
         ASSERT_EQ(graph.put_Volume(v), S_OK);
-        test::pumpFor(1000);
+        test::pumpFor(1000ms);
         const double level = test::rms(lastHalfSecond(), 0);
         const double expected = v <= -10000 ? 0.0 : std::pow(10.0, v / 2000.0);
         if (expected == 0.0)

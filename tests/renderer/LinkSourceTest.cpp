@@ -28,6 +28,7 @@ extern "C" {
 }
 
 using namespace kobal;
+using namespace std::chrono_literals;
 using namespace kobal::render;
 using namespace kobal::records;
 
@@ -149,7 +150,6 @@ std::string soundKey(const std::vector<uint8_t>& f) {
 class LinkSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ensureApp();
         host.onCopyData = [this](unsigned long c, long, const std::vector<uint8_t>&) -> long {
             if (c == kCopyDataStart) {
                 // What the tuner session does at copy-data 2: both named events exist, the
@@ -213,7 +213,7 @@ protected:
         // The player's end opened an existing mapping: it is the client, we are the server.
         EXPECT_EQ(player->serverIdInHeader(), uint32_t(kRendererPartyId));
         EXPECT_EQ(player->clientIdInHeader(), 2u);
-        ASSERT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataReady) == 1; }, 5000));
+        ASSERT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataReady) == 1; }, 5000ms));
     }
 
     test::RecordingHost host;
@@ -240,7 +240,7 @@ TEST_F(LinkSourceTest, StartsInOrderAndShowsWhatTheLinkCarries) {
     ASSERT_EQ(graph->Run(), S_OK);
     sendConfig(frames);
     for (const Frame& f : frames) ASSERT_TRUE(sendFrame(f));
-    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 40; }, 15000));
+    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 40; }, 15000ms));
     EXPECT_EQ(graph->linkSource()->recordsDropped(), 0u);
     EXPECT_EQ(graph->currentPicture().size(), QSize(320, 180));
     unsigned caps = AM_SEEKING_CanSeekAbsolute;
@@ -271,12 +271,12 @@ TEST_F(LinkSourceTest, APausedGraphStillTakesEveryRecordPromptly) {
     EXPECT_LT(slowest, 500) << "a waiting send stalled on the paused renderer";
     const size_t expected = frames.size() + 2 + 3;
     EXPECT_TRUE(
-        test::pumpUntil([&] { return graph->linkSource()->recordsTaken() == expected; }, 3000));
+        test::pumpUntil([&] { return graph->linkSource()->recordsTaken() == expected; }, 3000ms));
     // Nothing was shown while paused; everything waits for the picture to go on.
     EXPECT_EQ(graph->presenter()->picturesShown(), 0u);
     EXPECT_GE(graph->queue().count(), frames.size() - 2);
     ASSERT_EQ(graph->Run(), S_OK);
-    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 20; }, 10000));
+    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 20; }, 10000ms));
 }
 
 TEST_F(LinkSourceTest, DamagedRecordsAreDroppedAndThePictureComesBack) {
@@ -315,7 +315,7 @@ TEST_F(LinkSourceTest, DamagedRecordsAreDroppedAndThePictureComesBack) {
     }
     EXPECT_GE(graph->linkSource()->recordsDropped(), damaged);
     // Pictures after the damage: the last IDR group of the stream is shown.
-    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 60; }, 15000));
+    EXPECT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > 60; }, 15000ms));
 }
 
 // The player's framer cuts an access unit when the next one's delimiter arrives and gives the
@@ -358,7 +358,7 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
     graph = std::make_unique<MediaGraph>(&host);
     ASSERT_EQ(graph->RenderFile("x-dmb://14000"), S_OK);
     ASSERT_TRUE(connectedAtStart);
-    ASSERT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataReady) == 1; }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataReady) == 1; }, 5000ms));
     ASSERT_EQ(graph->Run(), S_OK);
     const std::string rec = test::homeDir() + "/rec/framer.rec";
     ASSERT_TRUE(paths::makeFolders(test::homeDir() + "/rec"));
@@ -395,7 +395,7 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
     ASSERT_TRUE(recording);
     const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
     ASSERT_TRUE(engineLink.sendCommand(stop, sizeof stop));
-    ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000ms));
     EXPECT_GT(framer.stats().videoSent, 60u);
     EXPECT_EQ(graph->linkSource()->recordsDropped(), 0u);
     graph.reset();
@@ -446,7 +446,7 @@ TEST_F(LinkSourceTest, TheStopEventEndsTheSourceWithCopyData4) {
     auto stop = NamedEvent::open(kStopEventName);
     ASSERT_TRUE(stop);
     ASSERT_TRUE(stop->set());
-    EXPECT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataStopped) == 1; }, 5000));
+    EXPECT_TRUE(test::pumpUntil([&] { return host.count(kCopyDataStopped) == 1; }, 5000ms));
     {
         std::lock_guard<std::mutex> lk(host.lock);
         EXPECT_EQ(host.pids.back(), long(getpid()));

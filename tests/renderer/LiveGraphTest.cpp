@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 using namespace kobal::render;
 using namespace kobal::records;
 
@@ -48,7 +49,6 @@ int squareX(const QImage& img) {
 class LiveGraphTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ensureApp();
         veltra::sim::setArea(kArea);
         session = std::make_unique<TunerSession>(sessionWindow);
         // The session lives on the UI thread: copy-data from the reader thread is posted there.
@@ -66,14 +66,14 @@ protected:
     }
     void TearDown() override {
         graph.reset();
-        test::pumpFor(200);
+        test::pumpFor(200ms);
         session.reset();
         owner.reset();
     }
 
     void watch(int slot) {
         graph.reset();
-        test::pumpFor(100);
+        test::pumpFor(100ms);
         char key[16];
         std::snprintf(key, sizeof key, "%02d000", slot);
         session->setCurrentKey(key);
@@ -83,7 +83,7 @@ protected:
         graph->SetWindowPosition(0, 0, 320, 180);
         ASSERT_EQ(graph->Run(), S_OK);
         ASSERT_TRUE(
-            test::pumpUntil([&] { return graph->presenter()->picturesShown() > 15; }, 30000))
+            test::pumpUntil([&] { return graph->presenter()->picturesShown() > 15; }, 30000ms))
             << "no picture from slot " << slot;
     }
 
@@ -123,7 +123,7 @@ TEST_F(LiveGraphTest, EachChannelShowsItsOwnTestCard) {
     // Once both ends are gone, no named object of theirs is left: not in /dev/shm, not as a
     // lock file (they would collect over days, one set per install folder).
     graph.reset();
-    test::pumpFor(200);
+    test::pumpFor(200ms);
     session.reset();
     const std::string prefix = "kobal-" + paths::objectScope() + "-";
     std::vector<std::string> left;
@@ -143,7 +143,7 @@ TEST_F(LiveGraphTest, DualMonoReportsItsModeAndSwitchesTheTone) {
     ASSERT_TRUE(veltra::stationConfigFor(kArea, slot, 0, &cfg));
     ASSERT_TRUE(cfg.service.dualMono);
     watch(slot);
-    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 1; }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 1; }, 10000ms));
     AudioOutput* out = graph->presenter()->audio();
     ASSERT_NE(out, nullptr);
     auto recentTone = [&] {
@@ -151,41 +151,42 @@ TEST_F(LiveGraphTest, DualMonoReportsItsModeAndSwitchesTheTone) {
         if (t.size() > 48000) t.erase(t.begin(), t.end() - 48000);
         return test::toneHz(t, 0);
     };
-    test::pumpFor(1200);
+    test::pumpFor(1200ms);
     EXPECT_NEAR(recentTone(), cfg.toneHz, cfg.toneHz * 0.05);
 
     const uint32_t sub[3] = {kAudioChannelCommand, 0, kAudioSub};
     ASSERT_TRUE(session->link().sendCommand(sub, sizeof sub));
-    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 2; }, 5000));
-    test::pumpFor(1500);
+    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 2; }, 5000ms));
+    test::pumpFor(1500ms);
     EXPECT_NEAR(recentTone(), cfg.subToneHz, cfg.subToneHz * 0.05);
 
     const uint32_t main[3] = {kAudioChannelCommand, 0, kAudioMain};
     ASSERT_TRUE(session->link().sendCommand(main, sizeof main));
-    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 1; }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return host.lastMode.load() == 1; }, 5000ms));
 }
 
 TEST_F(LiveGraphTest, TimeShiftResumesWithTheFrameThatWasShowing) {
     watch(slotOfStation(0));
-    test::pumpFor(500);
+    test::pumpFor(500ms);
     const int64_t start = steadyMs();
     int64_t before = 0;
     graph->GetCurrentPosition(&before);
     ASSERT_EQ(graph->Pause(), S_OK);
-    test::pumpFor(100);
+    test::pumpFor(100ms);
     const int x0 = squareX(graph->currentPicture());
     ASSERT_GE(x0, 0);
-    test::pumpFor(3000);
+    test::pumpFor(3000ms);
     // Still the same picture while paused, and the stream kept coming in.
     EXPECT_EQ(squareX(graph->currentPicture()), x0);
     EXPECT_GT(graph->queue().count(), 50u);
     ASSERT_EQ(graph->Run(), S_OK);
     const size_t shown = graph->presenter()->picturesShown();
-    ASSERT_TRUE(test::pumpUntil([&] { return graph->presenter()->picturesShown() > shown; }, 2000));
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return graph->presenter()->picturesShown() > shown; }, 2000ms));
     const int x1 = squareX(graph->currentPicture());
     EXPECT_LE(std::abs(x1 - x0), 12) << "did not go on from the paused frame";
     // Behind live by the paused time.
-    test::pumpFor(1000);
+    test::pumpFor(1000ms);
     int64_t after = 0;
     graph->GetCurrentPosition(&after);
     const double wall = double(steadyMs() - start) / 1000.0;
@@ -199,7 +200,7 @@ TEST_F(LiveGraphTest, FiftyRecordingStartsAndStopsInARowEachGiveAFile) {
     const std::string dir = test::homeDir() + "/rec50";
     ASSERT_TRUE(paths::makeFolders(dir));
     watch(slotOfStation(0));
-    ASSERT_TRUE(test::pumpUntil([&] { return session->streamEstablished(); }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return session->streamEstablished(); }, 10000ms));
     const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
     const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
     for (int i = 0; i < 50; ++i) {
@@ -208,10 +209,10 @@ TEST_F(LiveGraphTest, FiftyRecordingStartsAndStopsInARowEachGiveAFile) {
             Profile::writeString(paths::inInstall("config.ini"), "RECControl", "FileName", path));
         ASSERT_TRUE(session->link().sendCommand(start, sizeof start));
         // The renderer reads the name when it handles the start: the next name waits for that.
-        ASSERT_TRUE(test::pumpUntil([&] { return graph->linkSource()->recording(); }, 3000))
+        ASSERT_TRUE(test::pumpUntil([&] { return graph->linkSource()->recording(); }, 3000ms))
             << "start " << i << " was lost";
         ASSERT_TRUE(session->link().sendCommand(stop, sizeof stop));
-        ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000))
+        ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000ms))
             << "stop " << i << " was lost";
         EXPECT_TRUE(std::filesystem::exists(path)) << path;
     }
@@ -221,18 +222,18 @@ TEST_F(LiveGraphTest, ATenSecondRecordingIsAnOrdinaryTransportStreamThatPlaysBac
     const std::string path = test::homeDir() + "/rec/live.rec";
     ASSERT_TRUE(paths::makeFolders(test::homeDir() + "/rec"));
     watch(slotOfStation(0));
-    ASSERT_TRUE(test::pumpUntil([&] { return session->streamEstablished(); }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return session->streamEstablished(); }, 10000ms));
     ASSERT_TRUE(
         Profile::writeString(paths::inInstall("config.ini"), "RECControl", "FileName", path));
     const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
     ASSERT_TRUE(session->link().sendCommand(start, sizeof start));
-    ASSERT_TRUE(test::pumpUntil([&] { return graph->linkSource()->recording(); }, 3000));
+    ASSERT_TRUE(test::pumpUntil([&] { return graph->linkSource()->recording(); }, 3000ms));
     // The file opens on the next IDR picture, up to a second after the start: aim for the
     // middle of the range.
-    test::pumpFor(10500);
+    test::pumpFor(10500ms);
     const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
     ASSERT_TRUE(session->link().sendCommand(stop, sizeof stop));
-    ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !graph->linkSource()->recording(); }, 3000ms));
     graph.reset();
 
     std::string probe;
@@ -267,13 +268,14 @@ TEST_F(LiveGraphTest, ATenSecondRecordingIsAnOrdinaryTransportStreamThatPlaysBac
     playback.GetDuration(&duration);
     EXPECT_NEAR(double(duration) / kUnitsPerSecond, 10.0, 1.0);
     ASSERT_EQ(playback.Run(), S_OK);
-    ASSERT_TRUE(test::pumpUntil([&] { return playback.presenter()->picturesShown() > 5; }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return playback.presenter()->picturesShown() > 5; }, 5000ms));
     expectColour(test::meanColour(playback.currentPicture(), QRect(4, 4, 30, 20)),
                  veltra::stationCardColour(kArea, slotOfStation(0)));
     ASSERT_EQ(playback.SetCurrentPosition(duration - 2 * kUnitsPerSecond), S_OK);
     bool complete = false;
     const int64_t t0 = steadyMs();
-    EXPECT_TRUE(test::pumpUntil([&] { return complete |= test::drainComplete(playback); }, 15000));
+    EXPECT_TRUE(
+        test::pumpUntil([&] { return complete |= test::drainComplete(playback); }, 15000ms));
     EXPECT_LT(steadyMs() - t0, 6000);
 }
 

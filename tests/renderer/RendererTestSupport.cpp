@@ -9,22 +9,25 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <map>
 
 namespace kobal::test {
 
-void ensureApp() {
-    setenv("KOBAL_AUDIO", "null", 1);
-    ensureQtApp(QtApp::Widgets);
-}
+namespace {
 
-bool pumpUntil(const std::function<bool()>& pred, int timeoutMs) {
-    return waitUntil(pred, std::chrono::milliseconds(timeoutMs), true);
-}
+// Every renderer test runs with the null audio output and the one widget application (the
+// video window is a widget).
+class RendererEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        setenv("KOBAL_AUDIO", "null", 1);
+        ensureQtApp(QtApp::Widgets);
+    }
+};
+[[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new RendererEnvironment);
 
-void pumpFor(int ms) {
-    pumpUntil([] { return false; }, ms);
-}
+} // namespace
 
 std::string makeTs(double seconds, int toneHz, int gop, bool aud) {
     const std::string path = homeDir() + "/src-" + std::to_string(int(seconds * 10)) + "-" +

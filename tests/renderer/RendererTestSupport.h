@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the renderer tests: the Qt application, event pumping, media files made
-// with the ffmpeg CLI, and measurements on pictures and sound.
+// Shared pieces of the renderer tests: media files made with the ffmpeg CLI, and measurements
+// on pictures and sound. Every renderer test has the null audio output and a widget application.
 #include "renderer/MediaGraph.h"
 #include "renderer/RendererHost.h"
 
@@ -12,12 +12,6 @@
 #include <vector>
 
 namespace kobal::test {
-
-// Creates the (offscreen) application once per process; forces the null audio output.
-void ensureApp();
-// Runs the event loop until pred() holds or timeoutMs passes; returns pred().
-bool pumpUntil(const std::function<bool()>& pred, int timeoutMs);
-void pumpFor(int ms);
 
 // ffmpeg-made transport stream: testsrc picture (320x180, 15 fps, IDR every gop frames) and a
 // sine tone. Cached per argument set inside the test's home. Empty on failure.

@@ -22,11 +22,11 @@
 #include <gtest/gtest.h>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 using namespace kobal::render;
 using namespace kobal::records;
 
 TEST(SettingsFile, EveryReaderAndWriterMeetsTheFileTheRegistryNames) {
-    test::ensureApp();
     const std::string other = test::makeTempDir("installed-elsewhere");
     ASSERT_TRUE(Registry::write("install_Dir", other));
     ConfigStore store;
@@ -61,7 +61,7 @@ TEST(SettingsFile, EveryReaderAndWriterMeetsTheFileTheRegistryNames) {
         ASSERT_EQ(graph.RenderFile(std::string("x-dmb://") + key), S_OK);
         graph.put_Owner(&owner);
         ASSERT_EQ(graph.Run(), S_OK);
-        ASSERT_TRUE(test::pumpUntil([&] { return session.streamEstablished(); }, 20000));
+        ASSERT_TRUE(test::pumpUntil([&] { return session.streamEstablished(); }, 20000ms));
         EXPECT_EQ(store.ReadCurrentChannel(), key);
         EXPECT_EQ(Profile::getString(store.paths().configFile, "DMBControl", "LastChannel", ""),
                   key);
@@ -72,12 +72,12 @@ TEST(SettingsFile, EveryReaderAndWriterMeetsTheFileTheRegistryNames) {
         const uint32_t start[3] = {kRecordingCommand, 12, kRecordStart};
         const uint32_t stop[3] = {kRecordingCommand, 12, kRecordStop};
         ASSERT_TRUE(session.link().sendCommand(start, sizeof start));
-        ASSERT_TRUE(test::pumpUntil([&] { return graph.linkSource()->recording(); }, 3000));
+        ASSERT_TRUE(test::pumpUntil([&] { return graph.linkSource()->recording(); }, 3000ms));
         ASSERT_TRUE(session.link().sendCommand(stop, sizeof stop));
-        ASSERT_TRUE(test::pumpUntil([&] { return !graph.linkSource()->recording(); }, 3000));
+        ASSERT_TRUE(test::pumpUntil([&] { return !graph.linkSource()->recording(); }, 3000ms));
         EXPECT_TRUE(std::filesystem::exists(rec));
     }
-    test::pumpFor(200);
+    test::pumpFor(200ms);
     // Nobody kept a config.ini of their own beside the registry.
     EXPECT_FALSE(std::filesystem::exists(paths::inInstall("config.ini")));
 }

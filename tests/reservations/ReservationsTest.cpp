@@ -5,7 +5,6 @@
 #include "reservations/StationSlot.h"
 #include "tests/support/TestSupport.h"
 
-#include <QCoreApplication>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -265,8 +264,7 @@ TEST(AlarmFile, RoundTripDamageAndTheStartWindow) {
 }
 
 TEST(Scheduler, UnitsForReservationsCheckedBySystemd) {
-    int argc = 0;
-    QCoreApplication app(argc, nullptr);
+    test::ensureQtApp(test::QtApp::Core);
     ScheduledTask t;
     t.year = 2027;
     t.month = 3;

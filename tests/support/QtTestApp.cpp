@@ -27,17 +27,34 @@ void ensureQtApp(QtApp kind) {
     }
 }
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
-               bool pumpEvents) {
+namespace {
+
+bool waitWith(const std::function<bool()>& done, std::chrono::milliseconds limit, bool pump) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
         if (timer.elapsed() > limit.count()) return done();
-        if (pumpEvents && QCoreApplication::instance())
+        if (pump && QCoreApplication::instance()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+} // namespace
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return waitWith(done, limit, false);
+}
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return waitWith(done, limit, true);
+}
+
+void pumpFor(std::chrono::milliseconds time) {
+    waitWith([] { return false; }, time, true);
 }
 
 } // namespace kobal::test

@@ -30,10 +30,15 @@ int runCommand(const std::string& command, std::string* output = nullptr);
 enum class QtApp { Core, Gui, Widgets };
 void ensureQtApp(QtApp kind = QtApp::Widgets);
 
-// Waits until `done` holds or `limit` passes, looking every few milliseconds; with
-// `pumpEvents` the Qt event loop runs meanwhile (answers that arrive as queued events).
-// Returns done() as it stands at the end.
+// Waits until `done` holds or `limit` passes, looking every few milliseconds. Returns done()
+// as it stands at the end.
 bool waitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(60), bool pumpEvents = false);
+               std::chrono::milliseconds limit = std::chrono::seconds(60));
+// The same with the Qt event loop running meanwhile, for answers that arrive as queued events;
+// deferred deletes are done as exec() would do them (a closed window's old graph, say).
+bool pumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(60));
+// Runs the Qt event loop for `time`.
+void pumpFor(std::chrono::milliseconds time);
 
 } // namespace kobal::test

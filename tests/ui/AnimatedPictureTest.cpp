@@ -5,8 +5,6 @@
 #include "ui/GifSplitter.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace kobal {
@@ -70,10 +68,8 @@ TEST(AnimatedPicture, PlaysOnItsThreadAndUnloadsPromptly) {
     picture.Draw();
     EXPECT_TRUE(picture.isAnimating());
     // The first frame reaches the canvas.
-    QElapsedTimer waited;
-    waited.start();
-    while (picture.canvas().pixel(6, 4) != qRgb(200, 0, 0) && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    test::pumpUntil([&] { return picture.canvas().pixel(6, 4) == qRgb(200, 0, 0); },
+                    std::chrono::seconds(5));
     EXPECT_EQ(picture.canvas().pixel(6, 4), qRgb(200, 0, 0));
     EXPECT_TRUE(picture.UnLoad()); // the thread ended within the bound
     EXPECT_FALSE(picture.isAnimating());

@@ -9,28 +9,15 @@
 #include "ui/SkinFonts.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QPainter>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <ctime>
 
+using namespace std::chrono_literals;
+
 namespace kobal {
 namespace {
-
-// Runs the event loop (sleeping between events) until `done` holds or `ms` pass.
-template <class Fn> bool waitFor(Fn done, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
 
 // Pixels of the colour `c` inside the logical rectangle `r` of a picture: exactly `c`, or
 // with ink = true also text pixels drawn in `c` over a dark ground (smoothed edges are darker).
@@ -151,14 +138,15 @@ TEST_F(InfoPanelsTest, TimersRunOnlyWhileSomethingMoves) {
                        InfoPanels::kLasting);
     EXPECT_FALSE(message.counting());
     panels.showMessage(QStringLiteral("主音声"), 5); // 100 ms
-    EXPECT_TRUE(waitFor([&] { return message.state().text.isEmpty(); }));
+    EXPECT_TRUE(test::pumpUntil([&] { return message.state().text.isEmpty(); }, 3s));
     EXPECT_FALSE(message.counting());
     // The channel's status line, repeated with every service table, never cuts a timed
     // message short; it follows when the count ends.
     panels.showMessage(QStringLiteral("副音声"), 5);
     panels.setStatusLine(QStringLiteral("チャンネル : 27"));
     EXPECT_EQ(message.state().text, QStringLiteral("副音声"));
-    EXPECT_TRUE(waitFor([&] { return message.state().text == QStringLiteral("チャンネル : 27"); }));
+    EXPECT_TRUE(test::pumpUntil(
+        [&] { return message.state().text == QStringLiteral("チャンネル : 27"); }, 3s));
 
     // The transparent view hides the ticker: its scrolling stops; the message line moves.
     panels.place(SkinView::Transparent, QSize(360, 288));
@@ -274,9 +262,9 @@ TEST_F(InfoPanelsTest, RecordingIndicatorBlinksWhileRecording) {
     EXPECT_GT(countColour(rec.picture(), red, {0, 0, 25, 20}, true), 10);
     EXPECT_GT(countColour(rec.picture(), red, {25, 0, 55, 20}, true), 10);
     EXPECT_GT(countColour(rec.picture(), grey, rec.rect()), 800);
-    EXPECT_TRUE(waitFor([&] { return rec.shownLabel().isEmpty(); }));
+    EXPECT_TRUE(test::pumpUntil([&] { return rec.shownLabel().isEmpty(); }, 3s));
     EXPECT_EQ(countColour(rec.picture(), red, {0, 0, 25, 20}, true), 0);
-    EXPECT_TRUE(waitFor([&] { return !rec.shownLabel().isEmpty(); }));
+    EXPECT_TRUE(test::pumpUntil([&] { return !rec.shownLabel().isEmpty(); }, 3s));
     panels.place(SkinView::Transparent, {360, 228}); // dark, label only
     EXPECT_GT(countColour(rec.picture(), Qt::black, rec.rect()), 300);
     panels.setRecording(false);
@@ -360,7 +348,7 @@ TEST_F(InfoPanelsTest, SimulatorCaptionsAppearInTheCaptionPanel) {
     EXPECT_TRUE(cp.delaying());
     EXPECT_EQ(countColour(cp.picture(), colour, cp.rect(), true), 0);
     // When the delay ends the first queued screen shows, its second line in its colour.
-    ASSERT_TRUE(waitFor([&] { return cp.screens().current() != nullptr; }));
+    ASSERT_TRUE(test::pumpUntil([&] { return cp.screens().current() != nullptr; }, 3s));
     EXPECT_GT(countColour(cp.picture(), colour, {0, 20, cp.width(), 20}, true), 20);
     EXPECT_GT(countColour(cp.picture(), Qt::white, {0, 0, cp.width(), 20}, true), 20);
     EXPECT_TRUE(cp.ticking());

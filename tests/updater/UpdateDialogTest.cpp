@@ -6,26 +6,16 @@
 #include "updater/CDMBUpdateDlg.h"
 #include "updater/UpdateTexts.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
 
 namespace kobal::update {
 namespace {
 
-template <typename F> bool pumpUntil(QApplication& app, F done, int ms = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) app.processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 TEST(UpdateDialog, ClosingTheWindowDuringTheDownloadAbortsItAndLeavesNothing) {
-    int argc = 1;
-    char name[] = "updater_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    test::ensureQtApp();
 
     const std::string root = test::makeTempDir("ftp");
     test::putFile(root, "FTP-1seg/UPDATE/2.0/setup.bin", std::string(4 * 1024 * 1024, 'k'));
@@ -42,13 +32,13 @@ TEST(UpdateDialog, ClosingTheWindowDuringTheDownloadAbortsItAndLeavesNothing) {
     EXPECT_EQ(dialog.statusText(), QString::fromUtf8(kOfferText));
     dialog.show();
     dialog.onOk();
-    ASSERT_TRUE(pumpUntil(app, [&] { return dialog.progress() > 0; }));
+    ASSERT_TRUE(test::pumpUntil([&] { return dialog.progress() > 0; }, 30s));
     EXPECT_EQ(dialog.windowTitle(), QString("%1% Update processing...").arg(dialog.progress()));
 
     dialog.close();
     EXPECT_TRUE(dialog.isVisible()); // waits for the worker to stop
     EXPECT_EQ(dialog.statusText(), QString::fromUtf8(text(IDS_STATUS_ABORTING)));
-    ASSERT_TRUE(pumpUntil(app, [&] { return !dialog.isVisible(); }));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog.isVisible(); }, 30s));
     EXPECT_EQ(dialog.result(), 2);
     EXPECT_EQ(opened, 0);
     EXPECT_FALSE(std::filesystem::exists(dialog.localPath()));

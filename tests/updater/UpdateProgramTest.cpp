@@ -8,19 +8,16 @@
 #include "platform/Registry.h"
 #include "updater/UpdateCheck.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <future>
 #include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
 
 namespace kobal::update {
 namespace {
 
 TEST(UpdateProgram, StartingPlayerIsToldToQuitWhenAReleaseIsNewer) {
-    int argc = 1;
-    char name[] = "updater_tests";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    test::ensureQtApp(test::QtApp::Core);
 
     const std::string root = test::makeTempDir("ftp");
     test::putFile(root, "FTP-1seg/UPDATE/1.10/setup.bin", "installer");
@@ -43,15 +40,15 @@ TEST(UpdateProgram, StartingPlayerIsToldToQuitWhenAReleaseIsNewer) {
     auto run = std::async(std::launch::async, [&] { return test::runCommand(program + " 2>&1"); });
     std::vector<Waitable*> verdict{old.get(), recent.get()};
     int fired = WAIT_TIMEOUT_INDEX;
-    QElapsedTimer timer;
-    timer.start();
-    while (fired == WAIT_TIMEOUT_INDEX && timer.elapsed() < 30000) {
-        fired = WaitSet::waitAny(verdict, 20);
-        app.processEvents();
-    }
+    test::pumpUntil(
+        [&] {
+            fired = WaitSet::waitAny(verdict, 20);
+            return fired != WAIT_TIMEOUT_INDEX;
+        },
+        30s);
     EXPECT_EQ(fired, 0); // OLD_VERSION_EVENT: the starting player quits
     EXPECT_EQ(run.get(), 0);
-    while (closes == 0 && timer.elapsed() < 35000) app.processEvents(QEventLoop::AllEvents, 20);
+    test::pumpUntil([&] { return closes > 0; }, 5s);
     EXPECT_EQ(closes, 1); // the running player was asked to close
     EXPECT_FALSE(recent->tryTake());
 }
