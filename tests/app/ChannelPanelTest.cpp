@@ -19,12 +19,10 @@
 #include "ui/TextLinePanel.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGlyphRun>
 #include <QMouseEvent>
 #include <QRawFont>
 #include <QTextLayout>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <set>
 

@@ -6,7 +6,7 @@
 #include "platform/Registry.h"
 #include "tests/support/TestSupport.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QScreen>
 #include <chrono>
 #include <filesystem>

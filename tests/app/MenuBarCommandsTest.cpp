@@ -15,28 +15,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTableWidget>
 #include <QTextBrowser>
-#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace kobal;
+using namespace std::chrono_literals;
 
 namespace {
-
-bool pumpUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 void key(QWidget& w, QEvent::Type type, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QKeyEvent e(type, k, mods);
@@ -77,10 +64,10 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
     std::vector<int> issued;
     QObject::connect(&dlg, &CPlayerDlg::commandIssued, [&](int id) { issued.push_back(id); });
     auto idle = [&] { return !dlg.state().scanning && !dlg.openInProgress(); };
-    ASSERT_TRUE(pumpUntil([&] { return idle() && dlg.graph(); }, 20000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle() && dlg.graph(); }, 20000ms));
     // The audio mode a dual-mono broadcast reports lets the audio sub-menu open.
     PlayerRendererHost(&dlg).audioModeChanged(1);
-    ASSERT_TRUE(pumpUntil([&] { return dlg.state().audioMode == 1; }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.state().audioMode == 1; }, 5000ms));
 
     CSkinMenuBar* bar = dlg.menuBar();
     ASSERT_NE(bar, nullptr);
@@ -112,7 +99,7 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
     for (const Step& s : steps) {
         SCOPED_TRACE(testing::Message()
                      << "column " << s.column << " item " << s.item << " sub " << s.subItem);
-        ASSERT_TRUE(pumpUntil(idle, 20000));
+        ASSERT_TRUE(test::pumpUntil(idle, 20000ms));
         if (dlg.state().fullScreen) press(dlg, Qt::Key_Escape); // leaves theater
         key(dlg, QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
         key(dlg, QEvent::KeyRelease, Qt::Key_Alt);
@@ -154,7 +141,7 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->windowTitle(), QStringLiteral("Kobplay ヘルプ "));
     EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("目次")));
-    EXPECT_TRUE(pumpUntil([&] { return !dlg.isVisible(); }, 10000)); // "終了"
+    EXPECT_TRUE(test::pumpUntil([&] { return !dlg.isVisible(); }, 10000ms)); // "終了"
     setMessageBoxHandler({});
     setModalHandler({});
 }

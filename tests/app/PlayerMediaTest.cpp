@@ -23,9 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QMouseEvent>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <set>
 

@@ -10,9 +10,6 @@
 #include "reservations/Reservation.h"
 #include "tests/support/TestSupport.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -127,10 +124,7 @@ TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
 TEST(PlayerReservations, ClosingDuringAReservedRecordingAsksAndKeepsTheFileWhole) {
     setenv("KOBAL_AUDIO", "null", 1);
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
+    test::ensureQtApp();
     const std::string home = test::homeDir();
     ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
     ASSERT_TRUE(Registry::write("rec_Dir", home + "/rec-close"));
@@ -153,19 +147,19 @@ TEST(PlayerReservations, ClosingDuringAReservedRecordingAsksAndKeepsTheFileWhole
     });
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
-    ASSERT_TRUE(pumpUntil([&] { return dlg.state().recording; }, 20000));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.state().recording; }, 20000ms));
     const int64_t began = std::time(nullptr);
     dlg.requestClose();
-    ASSERT_TRUE(pumpUntil([&] { return !boxes.empty(); }, 5000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !boxes.empty(); }, 5000ms));
     EXPECT_EQ(boxes.back(), "録画中です。プレーヤーを終了しますか。");
-    pumpUntil([] { return false; }, 300); // a refused close must not go on later
+    test::pumpFor(300ms); // a refused close must not go on later
     EXPECT_TRUE(dlg.state().recording);
     EXPECT_TRUE(dlg.isVisible());
 
     answer = IDYES;
-    pumpUntil([] { return false; }, 3000); // something to record between the two questions
+    test::pumpFor(3000ms); // something to record between the two questions
     dlg.requestClose();
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));
     const int64_t closed = std::time(nullptr);
     EXPECT_EQ(boxes, std::vector<std::string>(2, "録画中です。プレーヤーを終了しますか。"));
 

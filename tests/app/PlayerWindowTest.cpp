@@ -13,11 +13,8 @@
 #include "tuner/CTDMBDll.h"
 #include "tuner/StationCard.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QThread>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -204,6 +204,8 @@ TEST_F(FileGraphTest, APausedSeekShowsThePictureAtTheTargetWhateverTheGroupLengt
     MediaGraph graph(nullptr);
     ASSERT_EQ(graph.RenderFile(ts), S_OK);
     ASSERT_EQ(graph.Pause(), S_OK);
+    // The first picture goes up while paused; a seek is judged by the pictures after it.
+    ASSERT_TRUE(test::pumpUntil([&] { return graph.presenter()->picturesShown() > 0; }, 5000ms));
     for (double target : {5.5, 11.5, 2.0, 7.0}) {
         const size_t shown = graph.presenter()->picturesShown();
         ASSERT_EQ(graph.SetCurrentPosition(seconds(target)), S_OK);

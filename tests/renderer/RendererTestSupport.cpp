@@ -2,10 +2,6 @@
 
 #include "../support/TestSupport.h"
 
-#include <QApplication>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
