@@ -45,8 +45,9 @@ bool waitWith(const std::function<bool()>& done, std::chrono::milliseconds limit
 
 } // namespace
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    return waitWith(done, limit, false);
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
+               bool pumpEvents) {
+    return waitWith(done, limit, pumpEvents);
 }
 
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -31,9 +31,9 @@ enum class QtApp { Core, Gui, Widgets };
 void ensureQtApp(QtApp kind = QtApp::Widgets);
 
 // Waits until `done` holds or `limit` passes, looking every few milliseconds. Returns done()
-// as it stands at the end.
+// as it stands at the end. With `pumpEvents` it is pumpUntil.
 bool waitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(60));
+               std::chrono::milliseconds limit = std::chrono::seconds(60), bool pumpEvents = false);
 // The same with the Qt event loop running meanwhile, for answers that arrive as queued events;
 // deferred deletes are done as exec() would do them (a closed window's old graph, say).
 bool pumpUntil(const std::function<bool()>& done,
