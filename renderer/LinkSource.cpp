@@ -7,6 +7,7 @@
 #include "platform/ConfigIni.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "platform/Utf.h"
 
 #include <cstring>
 #include <pthread.h>
@@ -19,26 +20,6 @@ using namespace records;
 namespace {
 constexpr int64_t kVideoFrameUs = 66'667; // 15 pictures a second until the stream shows its own
 
-// UTF-8 to UTF-16 (the copy-data text).
-std::u16string utf16Of(const std::string& s) {
-    std::u16string out;
-    size_t i = 0;
-    while (i < s.size()) {
-        uint32_t c = uint8_t(s[i]);
-        int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
-        c = extra == 0 ? c : extra == 1 ? c & 0x1F : extra == 2 ? c & 0x0F : c & 0x07;
-        ++i;
-        for (int k = 0; k < extra && i < s.size(); ++k, ++i) c = (c << 6) | (uint8_t(s[i]) & 0x3F);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(char16_t(0xD800 | (c >> 10)));
-            out.push_back(char16_t(0xDC00 | (c & 0x3FF)));
-        } else {
-            out.push_back(char16_t(c));
-        }
-    }
-    return out;
-}
 // Where parameter sets go in an access unit: after its leading delimiter NAL unit, as an
 // access unit must start with the delimiter; 0 when it has none.
 size_t afterLeadingDelimiter(const uint8_t* d, size_t n) {
@@ -72,7 +53,7 @@ HRESULT LinkSource::open(const std::string& name) {
                                               kRendererPartyId);
     if (!link_->open()) return E_FAIL;
     const long pid = long(getpid());
-    const std::vector<uint8_t> data = startPayload(uint32_t(pid), utf16Of(name));
+    const std::vector<uint8_t> data = startPayload(uint32_t(pid), utf8ToUtf16(name));
     long answer = host_ ? host_->copyData(kCopyDataStart, pid, data) : 0;
     if (answer == 0) {
         link_->destroy();
