@@ -202,11 +202,11 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
 TEST(ChannelPanel, AreaWithThreeStationsScansAndTunes) {
     setenv("KOBAL_AUDIO", "null", 1);
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    ensureApp();
+    test::ensureQtApp();
     ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=35\n"));
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
-    ASSERT_TRUE(pumpUntil([&] { return idle(dlg) && !current(dlg).empty(); }, 20000));
+    ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg) && !current(dlg).empty(); }, 20000ms));
     CChannelPanel* panel = dlg.channelPanel();
     ASSERT_NE(panel, nullptr);
     ASSERT_EQ(panel->lineCount(), 3);
@@ -219,10 +219,10 @@ TEST(ChannelPanel, AreaWithThreeStationsScansAndTunes) {
     clickLine(*panel, 2);
     const std::string last = panel->keyOfLine(2);
     EXPECT_EQ(current(dlg), last);
-    ASSERT_TRUE(pumpUntil(
-        [&] { return idle(dlg) && showsCard(dlg, 35, ChannelScan::slotOfKey(last)); }, 15000));
+    ASSERT_TRUE(test::pumpUntil(
+        [&] { return idle(dlg) && showsCard(dlg, 35, ChannelScan::slotOfKey(last)); }, 15000ms));
 
     dlg.requestClose();
-    ASSERT_TRUE(pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000));
-    pumpUntil([] { return false; }, 300);
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));
+    test::pumpFor(300ms);
 }

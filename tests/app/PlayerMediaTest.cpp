@@ -172,7 +172,8 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     // Without the control panel the window's own seek bar takes over: a press just outside
     // its band does not grab the thumb; dragging the thumb to the middle seeks there.
     dlg.onCommand(cmd::kTransparentView);
-    ASSERT_TRUE(test::pumpUntil([&] { return dlg.seekBar() && dlg.seekBar()->isVisible(); }, 3000ms));
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return dlg.seekBar() && dlg.seekBar()->isVisible(); }, 3000ms));
     CSeekBar& bar = *dlg.seekBar();
     const int h = dlg.height(), travel = dlg.width() - 223;
     EXPECT_EQ(bar.geometry(), QRect(0, h - 57, travel + 44, 10));
@@ -228,8 +229,8 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     dlg.onCommand(cmd::kHistoryBack);
     ASSERT_EQ(dlg.session()->currentKey(), first);
     ASSERT_TRUE(playsAnew(dlg, before));
-    ASSERT_TRUE(
-        test::pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000ms));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); },
+                                5000ms));
 
     // Captions shown: refused with its message.
     dlg.onCommand(cmd::kCaptions);
@@ -254,7 +255,7 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     ASSERT_EQ(answers.asked.size(), 1u);
     EXPECT_EQ(answers.asked[0], "タイムシフト中には録画ができません。");
 
-    test::pumpUntil([] { return false; }, 5000ms);         // five seconds of broadcast wait in the renderer
+    test::pumpUntil([] { return false; }, 5000ms); // five seconds of broadcast wait in the renderer
     EXPECT_GE(dlg.timeShiftBudget().seconds(), 4); // one a second while paused
     EXPECT_LE(dlg.timeShiftBudget().seconds(), 5);
     EXPECT_GE(g->queue().oldestAgeMs(), 4000);
@@ -262,7 +263,8 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     // Play: the pictures go on from the paused one, five seconds behind the broadcast.
     dlg.onCommand(cmd::kTimeShiftKey);
     EXPECT_FALSE(dlg.state().timeShiftActive);
-    ASSERT_TRUE(test::pumpUntil([&] { return g->presenter()->picturesShown() > shown + 2; }, 3000ms));
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return g->presenter()->picturesShown() > shown + 2; }, 3000ms));
     EXPECT_LT(g->presenter()->lastShownUs() - pausedAt, 1000000);
 
     // Stop: back to the broadcast by tuning the history's last channel, which gives the
@@ -281,7 +283,8 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
     CPlayerDlg dlg;
     ASSERT_TRUE(startLive(dlg));
     ASSERT_NE(dlg.channelPanel(), nullptr);
-    ASSERT_TRUE(test::pumpUntil([&] { return dlg.button(cmd::kRecordStart)->isVisible(); }, 5000ms));
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return dlg.button(cmd::kRecordStart)->isVisible(); }, 5000ms));
     const std::string first = dlg.session()->currentKey();
     CChannelPanel& panel = *dlg.channelPanel();
     ASSERT_GE(panel.lineCount(), 3);
@@ -334,15 +337,16 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
 
     // The hour spent: the last second ends the pause with the message, and later pauses are
     // refused with it until another channel is tuned.
-    ASSERT_TRUE(
-        test::pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); }, 5000ms));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.button(cmd::kTimeShiftPauseButton)->isVisible(); },
+                                5000ms));
     const QString over =
         QStringLiteral("タイムシフトが許容範囲を超えたため、再生に切り替わりました。");
     while (dlg.timeShiftBudget().seconds() < media::TimeShiftBudget::kSeconds - 1)
         dlg.timeShiftBudget().tick();
     dlg.onCommand(cmd::kTimeShiftStart);
     ASSERT_TRUE(dlg.state().timeShiftActive);
-    ASSERT_TRUE(test::pumpUntil([&] { return dlg.panels().messageLine().state().text == over; }, 3000ms));
+    ASSERT_TRUE(
+        test::pumpUntil([&] { return dlg.panels().messageLine().state().text == over; }, 3000ms));
     EXPECT_EQ(dlg.state().playState, 2); // shown two seconds before the picture moves
     ASSERT_TRUE(test::pumpUntil([&] { return !dlg.state().timeShiftActive; }, 4000ms));
     EXPECT_EQ(dlg.state().playState, 1);

@@ -61,9 +61,6 @@ struct Engine {
         engine.closeWaitObjects();
         engine.emptyQueues();
     }
-    bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
-        return test::waitUntil(done, limit);
-    }
 };
 
 // PMT, then runs of one-packet audio PES (several per chunk) with a video PES now and then,
@@ -101,21 +98,21 @@ TEST(StreamPipeline, ReaderPollsOnlyOnceStartedAndConsumersLeaveTwoChunks) {
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(e.source.calls.load(), 0u); // no GetTSStream before the start
     e.engine.startReading();
-    ASSERT_TRUE(e.waitUntil([&] { return e.source.calls > 20; }));
+    ASSERT_TRUE(test::waitUntil([&] { return e.source.calls > 20; }));
     EXPECT_EQ(e.engine.acquisitionStage.load(), kStageSeeking);
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(e.engine.counters().chunkQueue, 2u); // two are not enough to take one
     e.source.limit = 3;
-    ASSERT_TRUE(e.waitUntil([&] { return e.engine.counters().chunksRead == 3; }));
-    EXPECT_TRUE(e.waitUntil([&] { return e.engine.counters().chunkQueue == 2; }));
+    ASSERT_TRUE(test::waitUntil([&] { return e.engine.counters().chunksRead == 3; }));
+    EXPECT_TRUE(test::waitUntil([&] { return e.engine.counters().chunkQueue == 2; }));
 }
 
 TEST(StreamPipeline, RecordedFileLeavesChunksQueuedWithinTheBound) {
     Engine e(kSourceFile);
     e.source.endless = true;
     e.engine.startReading();
-    ASSERT_TRUE(
-        e.waitUntil([&] { return e.engine.counters().chunksRead > kChunkQueueMax + 20; }, 120s));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return e.engine.counters().chunksRead > kChunkQueueMax + 20; }, 120s));
     const EngineCounters c = e.engine.counters();
     EXPECT_LE(c.chunkQueue, kChunkQueueMax);
     EXPECT_GT(c.chunksDropped, 0u);
@@ -128,10 +125,10 @@ TEST(StreamPipeline, FindsTheProgrammeAndTheDataPumpKeepsUpWithManyUnits) {
     e.source.stream = busyStream(700, &audioPes, &videoPes);
     e.source.padAfterEnd = true;
     e.engine.startReading();
-    ASSERT_TRUE(e.waitUntil([&] { return e.engine.pipelineMode == kModeStreaming; }));
+    ASSERT_TRUE(test::waitUntil([&] { return e.engine.pipelineMode == kModeStreaming; }));
     EXPECT_EQ(e.engine.pids.video.load(), 0x181);
     EXPECT_EQ(e.engine.pids.audio.load(), 0x183);
-    ASSERT_TRUE(e.waitUntil([&] { return e.source.given > 720; }, 120s));
+    ASSERT_TRUE(test::waitUntil([&] { return e.source.given > 720; }, 120s));
     std::this_thread::sleep_for(300ms);
     const EngineCounters c = e.engine.counters();
     // About six units per chunk: one unit per wake-up would fall behind and drop.
@@ -161,7 +158,7 @@ TEST(StreamPipeline, StoppingDoesNotWaitForEveryQueuedFrameWhileTheRendererDoesN
     e.source.stream = busyStream(400, &audioPes);
     e.source.padAfterEnd = true;
     e.engine.startReading();
-    ASSERT_TRUE(e.waitUntil([&] { return e.engine.counters().unitQueue > 40; }, 60s));
+    ASSERT_TRUE(test::waitUntil([&] { return e.engine.counters().unitQueue > 40; }, 60s));
     const auto before = std::chrono::steady_clock::now();
     e.engine.stopThreads();
     const auto took = std::chrono::steady_clock::now() - before;
