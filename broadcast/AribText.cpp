@@ -101,28 +101,6 @@ char16_t receiverChar(int set, uint8_t b) {
     }
 }
 
-// Bytes of parameters behind a control code, which a receiver does not show as characters.
-size_t controlParameters(uint8_t c, uint8_t next, size_t left) {
-    switch (c) {
-    case 0x16: // PAPF
-    case 0x8B: // SZX
-    case 0x91: // FLC
-    case 0x93: // POL
-    case 0x94: // WMM
-    case 0x95: // MACRO
-    case 0x97: // HLC
-    case 0x98: // RPC
-        return 1;
-    case 0x1C: // APS
-    case 0x9D: // TIME
-        return 2;
-    case 0x90: // COL
-        return left > 0 && next == 0x20 ? 2 : 1;
-    default:
-        return 0;
-    }
-}
-
 class Decoder {
 public:
     Decoder(const uint8_t* data, size_t size, AribFlavor flavor)
@@ -247,7 +225,7 @@ private:
             if (b == 0x20) put(u' ');
             if (b == 0x0D) put(u'\n');
             const size_t left = n_ - i_;
-            i_ += std::min(controlParameters(b, left ? p_[i_] : 0, left), left);
+            i_ += std::min(aribControlParameters(b, left ? p_[i_] : -1), left);
         }
     }
 
@@ -263,6 +241,28 @@ private:
 };
 
 } // namespace
+
+size_t aribControlParameters(unsigned code, int next) {
+    switch (code) {
+    case 0x16: // PAPF
+    case 0x8B: // SZX
+    case 0x91: // FLC
+    case 0x93: // POL
+    case 0x94: // WMM
+    case 0x95: // MACRO
+    case 0x97: // HLC
+    case 0x98: // RPC
+        return 1;
+    case 0x1C: // APS: row and column
+    case 0x9D: // TIME: 0x20 and the wait, or another form of two
+        return 2;
+    case 0x90: // COL: a palette choice is 0x20 and one more byte
+    case 0x92: // CDC: likewise with 0x20
+        return next == 0x20 ? 2 : 1;
+    default:
+        return 0;
+    }
+}
 
 std::u16string decodeAribText(const uint8_t* data, size_t size, AribFlavor flavor) {
     if (!data) return {};

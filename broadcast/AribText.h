@@ -25,6 +25,11 @@ enum class AribFlavor {
 // returns at most kAribTextMax characters, ending at the first U+0000 the bytes produce.
 std::u16string decodeAribText(const uint8_t* data, size_t size, AribFlavor flavor);
 
+// How many parameter bytes follow a control code, so that a parameter (often a letter, such as
+// 0x48 after COL) is never taken for a character. `next` is the byte after the code, or -1 at
+// the end. The receiver flavour and the caption walk skip parameters with it.
+size_t aribControlParameters(unsigned code, int next);
+
 inline std::u16string decodeAribProgramme(const uint8_t* data, size_t size, bool description) {
     return decodeAribText(data, size, description ? AribFlavor::Description : AribFlavor::Title);
 }

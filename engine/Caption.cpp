@@ -1,5 +1,6 @@
 #include "engine/Caption.h"
 
+#include "broadcast/AribText.h"
 #include "broadcast/EucJp.h"
 #include "platform/ByteReader.h"
 
@@ -23,30 +24,6 @@ void cleanLine(CaptionLine& line) {
             c = u' ';
         else if (c == 0x3001)
             c = 0xFF64;
-    }
-}
-
-// How many parameter units follow a control that carries parameters, so that a parameter
-// (often a letter such as 0x48 after COL) never lands in a line as text. `next` is the unit
-// after the control, or -1 at the end.
-size_t controlParameters(char16_t u, int next) {
-    switch (u) {
-    case 0x16: // PAPF
-    case 0x8B: // SZX
-    case 0x91: // FLC
-    case 0x93: // POL
-    case 0x94: // WMM
-    case 0x95: // MACRO
-    case 0x97: // HLC
-    case 0x98: // RPC
-        return 1;
-    case 0x90: // COL: a palette choice is 0x20 and one more byte
-    case 0x92: // CDC: likewise with 0x20
-        return next == 0x20 ? 2 : 1;
-    case 0x1C: // APS: row and column
-        return 2;
-    default:
-        return 0;
     }
 }
 
@@ -87,7 +64,7 @@ void buildCaptionLines(const std::u16string& units, CaptionBlock& block) {
             i = std::min(i + 2, units.size());
         } else if (u == 0x88 || u == 0x89 || u == 0x8A) {
             normalSize = u == 0x8A; // SSZ, MSZ: small and middle size; NSZ: normal
-        } else if (const size_t skip = controlParameters(u, next)) {
+        } else if (const size_t skip = aribControlParameters(u, next)) {
             i = std::min(i + skip, units.size());
         } else if (u <= 0x1F || (u >= 0x80 && u <= 0xA0)) {
             // other controls carry nothing the panel shows

@@ -199,6 +199,13 @@ TEST(AribReceiverDecoder, DecoderNeverReadsPastTruncatedInput) {
     EXPECT_TRUE(decodeAribText(nullptr, 0, AribFlavor::Receiver).empty());
 }
 
+TEST(AribReceiverDecoder, ControlParametersAreSkippedAsTheCaptionWalkSkipsThem) {
+    // COL and CDC with a palette (0x20 and one byte), and alone; APS; TIME.
+    EXPECT_EQ(receiver({0x0E, 0x41, 0x90, 0x20, 0x48, 0x92, 0x20, 0x49, 0x42, 0x92, 0x4A, 0x43,
+                        0x1C, 0x44, 0x45, 0x9D, 0x20, 0x46, 0x47}),
+              u"ABCG");
+}
+
 TEST(AribReceiverDecoder, SingleShiftsBeforeBytesWithoutACharacterAreSkipped) {
     // SS2/SS3 before 0x7F or 0xFF (bytes beyond the kana rows) in every decoder.
     for (uint8_t shift : {uint8_t(0x19), uint8_t(0x1D)}) {
