@@ -2,17 +2,13 @@
 // time, line splitting, colours), the recording indicator, their places per view, and
 // captions from the simulator's broadcast reaching the caption panel's picture.
 #include "ui/InfoPanels.h"
-#include "engine/ServiceInfo.h"
-#include "engine/TsDemux.h"
 #include "tests/support/TestSupport.h"
-#include "tuner/StationStream.h"
+#include "tools/support/SimulatorAiring.h"
 #include "ui/SkinFonts.h"
 
 #include <QApplication>
 #include <QPainter>
 #include <gtest/gtest.h>
-
-#include <ctime>
 
 using namespace std::chrono_literals;
 
@@ -296,38 +292,11 @@ TEST_F(InfoPanelsTest, RealStatementBodyShowsTwoLinesInTheirColours) {
     EXPECT_EQ(countColour(img, Qt::white, {0, 20, 308, 40}, true), 0);
 }
 
-// Discards the elementary stream units; the captions and guide go to the sink.
-struct NoUnits : DemuxOutput {
-    void pushUnit(EsUnit&&) override {}
-    void wakeDataPump() override {}
-    void headerOnlyPes() override {}
-};
-
 TEST_F(InfoPanelsTest, SimulatorCaptionsAppearInTheCaptionPanel) {
     // Nine seconds of a simulated station through the parse thread's scan and readers.
-    veltra::StationConfig config;
-    ASSERT_TRUE(veltra::stationConfigFor(7, 14, std::time(nullptr), &config));
-    veltra::StationStream station(config);
-    ASSERT_TRUE(station.ok()) << station.error();
-    EngineOutputSink sink;
-    ServiceInfoReader reader(&sink);
-    reader.onParseStart();
-    PidTable pids;
-    pids.video = config.service.videoPid;
-    pids.audio = config.service.audioPid;
-    pids.caption = config.service.captionPid;
-    PmtCollector pmt;
-    NoUnits units;
-    PacketScanner scanner(pids, pmt, units);
-    scanner.setSink(&reader);
-    std::vector<uint8_t> ts;
-    uint8_t p[188];
-    for (int64_t dep = 0; dep < int64_t(9) * 27000000;) {
-        station.next(p, &dep);
-        ts.insert(ts.end(), p, p + 188);
-    }
-    scanner.scan(ts.data(), ts.size());
-    const EngineOutputs out = sink.take();
+    EngineOutputs out;
+    ASSERT_TRUE(
+        airSimulatorStation(9, 0, [&](int64_t, EngineOutputs&& taken) { out = std::move(taken); }));
     ASSERT_FALSE(out.captions.empty());
     ASSERT_FALSE(out.tickers.empty());
     const CaptionBlock& first = out.captions.front();

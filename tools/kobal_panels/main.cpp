@@ -8,10 +8,8 @@
 //                                              with captions, ticker and REC running
 //
 // Runs on any Qt platform (offscreen, or an X server such as Xvfb).
-#include "engine/EngineOutputs.h"
-#include "engine/ServiceInfo.h"
-#include "engine/TsDemux.h"
-#include "tuner/StationStream.h"
+#include "engine/Caption.h"
+#include "tools/support/SimulatorAiring.h"
 #include "ui/InfoPanels.h"
 #include "ui/SkinFonts.h"
 #include "ui/SkinPictures.h"
@@ -30,12 +28,6 @@ using namespace kobal;
 
 namespace {
 
-struct NoUnits : DemuxOutput {
-    void pushUnit(EsUnit&&) override {}
-    void wakeDataPump() override {}
-    void headerOnlyPes() override {}
-};
-
 // What the simulator's station airs in `seconds`: caption screens with their air times (ms)
 // and the last ticker text.
 struct Aired {
@@ -45,33 +37,10 @@ struct Aired {
 
 Aired airedBySimulator(int seconds) {
     Aired aired;
-    veltra::StationConfig config;
-    if (!veltra::stationConfigFor(7, 14, std::time(nullptr), &config)) return aired;
-    veltra::StationStream station(config);
-    if (!station.ok()) return aired;
-    EngineOutputSink sink;
-    ServiceInfoReader reader(&sink);
-    reader.onParseStart();
-    PidTable pids;
-    pids.video = config.service.videoPid;
-    pids.audio = config.service.audioPid;
-    pids.caption = config.service.captionPid;
-    PmtCollector pmt;
-    NoUnits units;
-    PacketScanner scanner(pids, pmt, units);
-    scanner.setSink(&reader);
-    std::vector<uint8_t> chunk;
-    uint8_t p[188];
-    for (int64_t dep = 0; dep < int64_t(seconds) * 27000000;) {
-        station.next(p, &dep);
-        chunk.insert(chunk.end(), p, p + 188);
-        if (chunk.size() < 188 * 64) continue;
-        const size_t used = scanner.scan(chunk.data(), chunk.size());
-        chunk.erase(chunk.begin(), chunk.begin() + long(used));
-        EngineOutputs out = sink.take();
-        for (const CaptionBlock& b : out.captions) aired.captions.push_back({dep / 27000, b});
+    airSimulatorStation(seconds, 64, [&](int64_t airMs, EngineOutputs&& out) {
+        for (const CaptionBlock& b : out.captions) aired.captions.push_back({airMs, b});
         if (!out.tickers.empty()) aired.ticker = QString::fromStdU16String(out.tickers.back());
-    }
+    });
     return aired;
 }
 
