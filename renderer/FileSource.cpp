@@ -39,6 +39,39 @@ bool looksLikeTransportStream(const std::string& path) {
     }
     return best * 10 >= (n / kPacket) * 7;
 }
+
+// A recording begins with its programme map and a complete picture, so the first 64 KB of its
+// streams' data name them and give their parameters; the duration comes from the times near the
+// file's end either way. libavformat's own probe reads up to 5 MB: a stream it cannot identify
+// (the captions' private stream of a broadcast) keeps it reading to that limit, most of a
+// second of work.
+constexpr int64_t kQuickProbeBytes = 64 * 1024;
+
+// Opens and probes the file; probeBytes 0 keeps libavformat's limits. S_OK or an error code.
+HRESULT openProbed(const std::string& path, const AVInputFormat* format, int64_t probeBytes,
+                   AVFormatContext** oc) {
+    AVDictionary* opts = nullptr;
+    if (probeBytes > 0) av_dict_set_int(&opts, "probesize", probeBytes, 0);
+    const int rc = avformat_open_input(oc, path.c_str(), format, &opts);
+    av_dict_free(&opts);
+    if (rc < 0) return VFW_E_UNKNOWN_FILE_TYPE;
+    if (avformat_find_stream_info(*oc, nullptr) < 0) {
+        avformat_close_input(oc);
+        return VFW_E_INVALID_FILE_FORMAT;
+    }
+    return S_OK;
+}
+
+// Picture and sound with their parameters, and a duration: all that playing and seeking need.
+bool probedEnough(const AVFormatContext* oc) {
+    bool video = false, audio = false;
+    for (unsigned i = 0; i < oc->nb_streams; ++i) {
+        const AVCodecParameters* par = oc->streams[i]->codecpar;
+        video |= par->codec_id == AV_CODEC_ID_H264 && par->width > 0 && par->height > 0;
+        audio |= par->codec_id == AV_CODEC_ID_AAC && par->sample_rate > 0;
+    }
+    return video && audio && oc->duration != AV_NOPTS_VALUE && oc->duration > 0;
+}
 } // namespace
 
 FileSource::FileSource(PacketQueue& queue) : queue_(queue) {}
@@ -51,14 +84,18 @@ FileSource::~FileSource() {
 HRESULT FileSource::open(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return HRESULT_FILE_NOT_FOUND;
+    const int64_t began = steadyUs();
     const AVInputFormat* format =
         looksLikeTransportStream(path) ? av_find_input_format("mpegts") : nullptr;
-    if (avformat_open_input(&oc_, path.c_str(), format, nullptr) < 0)
-        return VFW_E_UNKNOWN_FILE_TYPE;
-    if (avformat_find_stream_info(oc_, nullptr) < 0) {
+    // A quick look first; a file it leaves short of a stream, of parameters or of a duration
+    // (damage near the start, sound that begins late, another kind of file) is probed in full.
+    probedInFull_ = failed(openProbed(path, format, kQuickProbeBytes, &oc_)) || !probedEnough(oc_);
+    if (probedInFull_) {
         avformat_close_input(&oc_);
-        return VFW_E_INVALID_FILE_FORMAT;
+        const HRESULT hr = openProbed(path, format, 0, &oc_);
+        if (failed(hr)) return hr;
     }
+    probeUs_ = steadyUs() - began;
     for (unsigned i = 0; i < oc_->nb_streams; ++i) {
         const AVCodecParameters* par = oc_->streams[i]->codecpar;
         if (par->codec_id == AV_CODEC_ID_H264 && videoIndex_ < 0) videoIndex_ = int(i);

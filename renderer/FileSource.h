@@ -34,6 +34,9 @@ public:
     bool hasAudio() const { return audioIndex_ >= 0; }
     int width() const { return width_; }
     int height() const { return height_; }
+    // For tools: how long the open's probe took, and whether the file needed the full probe.
+    int64_t probeUs() const { return probeUs_; }
+    bool probedInFull() const { return probedInFull_; }
 
 private:
     void run();
@@ -43,6 +46,8 @@ private:
     int videoIndex_ = -1, audioIndex_ = -1;
     int64_t startUs_ = 0, durationUs_ = 0;
     int width_ = 0, height_ = 0;
+    int64_t probeUs_ = 0;
+    bool probedInFull_ = false;
     std::thread thread_;
     std::atomic<bool> quit_{false};
     std::mutex m_;

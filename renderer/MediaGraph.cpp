@@ -116,20 +116,21 @@ HRESULT MediaGraph::RenderFile(const std::string& name) {
             return hr;
         }
         source_ = std::move(src);
-        // The player learns of a recorded file the same way as of a link.
-        if (host_) {
-            const uint32_t pid = uint32_t(getpid());
-            std::vector<uint8_t> data(4);
-            std::memcpy(data.data(), &pid, 4);
-            for (char16_t c : QString::fromStdString(name).toStdU16String()) {
-                data.push_back(uint8_t(c));
-                data.push_back(uint8_t(c >> 8));
-            }
-            host_->copyData(kCopyDataStart, long(pid), data);
-        }
     }
     presenter_->start();
     state_ = Stopped;
+    // The player learns of a recorded file the same way as of a link. Its answer comes from the
+    // UI thread; the first picture is decoded meanwhile.
+    if (!live_ && host_) {
+        const uint32_t pid = uint32_t(getpid());
+        std::vector<uint8_t> data(4);
+        std::memcpy(data.data(), &pid, 4);
+        for (char16_t c : QString::fromStdString(name).toStdU16String()) {
+            data.push_back(uint8_t(c));
+            data.push_back(uint8_t(c >> 8));
+        }
+        host_->copyData(kCopyDataStart, long(pid), data);
+    }
     return S_OK;
 }
 

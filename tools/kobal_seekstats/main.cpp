@@ -1,18 +1,22 @@
 // kobal_seekstats: opening and seeking a recorded file, measured.
 //
-//   kobal_seekstats FILE.rec [--seeks N] [--size WxH]
+//   kobal_seekstats FILE.rec [--opens N] [--seeks N] [--size WxH]
 //
 // Opens FILE through the real renderer (libavformat source, decoders, presenter into a video
-// window), plays it, then seeks N times (default 10) through the player's graph wrapper, the
-// way the seek bars do. Reports the time from the open to the first picture, and for each
-// seek the time from the seek call to the first picture shown at the new place (a picture no
-// more than one second before the target); then min / median / max over the seeks. The
-// targets alternate around the middle of the file so that every seek jumps a long way.
-// The open line also gives the processor time the open took (all threads), which tells work
-// apart from waiting on a busy machine. Audio goes to the null clock. Run under an X server
-// (xvfb-run) or QT_QPA_PLATFORM=offscreen. Exit status: 0 when every seek showed a picture, 1
-// otherwise, 2 on bad arguments.
+// window) N times (default 1), each time to its first picture, then plays it and seeks N times
+// (default 10) through the player's graph wrapper, the way the seek bars do. Reports for each
+// open the time to the graph built (and the probe's share of it: whether the quick probe of the
+// first 64 KB of stream data was enough or the file needed libavformat's full probe) and to the
+// first picture, and for each seek the time from the seek call to the first picture shown at the
+// new place (a picture no more than one second before the target); then min / median / max. The
+// first open of a run pays libavcodec's one-time set-up, as a player's first file does. The targets
+// alternate around the middle of the file so that every seek jumps a long way. Each open also gives
+// the processor time it took (all threads), and the run the load average before and after: they
+// tell work apart from waiting on a busy machine. Audio goes to the null clock. Run under an X
+// server (xvfb-run) or QT_QPA_PLATFORM=offscreen. Exit status: 0 when every seek showed a picture,
+// 1 otherwise, 2 on bad arguments.
 #include "media/CPlayerGraph.h"
+#include "renderer/FileSource.h"
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
 #include "renderer/RendererHost.h"
@@ -62,6 +66,12 @@ bool pumpUntil(const std::function<bool()>& done, int ms) {
     return true;
 }
 
+void printLoad(const char* when) {
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average %s: %.2f %.2f %.2f\n", when, load[0], load[1], load[2]);
+}
+
 void summary(const char* what, std::vector<double> ms) {
     if (ms.empty()) return;
     std::sort(ms.begin(), ms.end());
@@ -73,22 +83,26 @@ void summary(const char* what, std::vector<double> ms) {
 
 int main(int argc, char** argv) {
     std::string file;
-    int seeks = 10, width = 320, height = 180;
+    int opens = 1, seeks = 10, width = 320, height = 180;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--seeks" && i + 1 < argc) {
+        if (a == "--opens" && i + 1 < argc) {
+            opens = std::max(1, std::atoi(argv[++i]));
+        } else if (a == "--seeks" && i + 1 < argc) {
             seeks = std::max(1, std::atoi(argv[++i]));
         } else if (a == "--size" && i + 1 < argc) {
             if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) return 2;
         } else if (!a.empty() && a[0] != '-' && file.empty()) {
             file = a;
         } else {
-            std::fprintf(stderr, "usage: kobal_seekstats FILE.rec [--seeks N] [--size WxH]\n");
+            std::fprintf(stderr,
+                         "usage: kobal_seekstats FILE.rec [--opens N] [--seeks N] [--size WxH]\n");
             return 2;
         }
     }
     if (file.empty()) {
-        std::fprintf(stderr, "usage: kobal_seekstats FILE.rec [--seeks N] [--size WxH]\n");
+        std::fprintf(stderr,
+                     "usage: kobal_seekstats FILE.rec [--opens N] [--seeks N] [--size WxH]\n");
         return 2;
     }
     setenv("KOBAL_AUDIO", "null", 0);
@@ -99,31 +113,41 @@ int main(int argc, char** argv) {
 
     window.show();
     pumpUntil([] { return false; }, 200); // the window is up before the clock starts
-    QElapsedTimer clock;
-    clock.start();
-    const double cpu0 = cpuMs();
-    auto graph = std::make_shared<render::MediaGraph>(&host);
-    if (graph->RenderFile(file) != render::S_OK) {
-        std::fprintf(stderr, "kobal_seekstats: %s does not open\n", file.c_str());
-        return 1;
+    printLoad("before");
+    std::shared_ptr<render::MediaGraph> graph;
+    std::vector<double> openMs;
+    for (int n = 0; n < opens; ++n) {
+        graph.reset(); // the previous graph goes before the clock starts
+        QElapsedTimer clock;
+        clock.start();
+        const double cpu0 = cpuMs();
+        graph = std::make_shared<render::MediaGraph>(&host);
+        if (graph->RenderFile(file) != render::S_OK) {
+            std::fprintf(stderr, "kobal_seekstats: %s does not open\n", file.c_str());
+            return 1;
+        }
+        graph->put_Owner(&window);
+        graph->SetWindowPosition(0, 0, width, height);
+        graph->put_Visible(true);
+        const qint64 built = clock.elapsed();
+        graph->Run();
+        render::Presenter* presenter = graph->presenter();
+        if (!presenter || !pumpUntil([&] { return presenter->picturesShown() > 0; }, 10000)) {
+            std::fprintf(stderr, "kobal_seekstats: no first picture\n");
+            return 1;
+        }
+        openMs.push_back(clock.nsecsElapsed() / 1e6);
+        const render::FileSource* source = graph->fileSource();
+        std::printf("open %d: graph built in %lld ms (%s probe %.0f ms), first picture %.0f ms "
+                    "after the open began (%.0f ms of processor time)\n",
+                    n + 1, static_cast<long long>(built), source->probedInFull() ? "full" : "quick",
+                    source->probeUs() / 1e3, openMs.back(), cpuMs() - cpu0);
     }
-    graph->put_Owner(&window);
-    graph->SetWindowPosition(0, 0, width, height);
-    graph->put_Visible(true);
-    const qint64 built = clock.elapsed();
-    graph->Run();
+    summary("open to first picture", openMs);
     render::Presenter* presenter = graph->presenter();
-    if (!presenter || !pumpUntil([&] { return presenter->picturesShown() > 0; }, 10000)) {
-        std::fprintf(stderr, "kobal_seekstats: no first picture\n");
-        return 1;
-    }
     media::CPlayerGraph player(graph);
     const int64_t duration = player.GetDuration();
-    // The processor time tells the work apart from waiting on a loaded machine.
-    std::printf("%s: duration %.1f s; open: graph built in %lld ms, first picture %lld ms after "
-                "the open began (%.0f ms of processor time)\n",
-                file.c_str(), duration / 10.0, static_cast<long long>(built),
-                static_cast<long long>(clock.elapsed()), cpuMs() - cpu0);
+    std::printf("%s: duration %.1f s\n", file.c_str(), duration / 10.0);
     if (duration < 100) {
         std::fprintf(stderr, "kobal_seekstats: the file is too short to seek in\n");
         return 1;
@@ -160,6 +184,7 @@ int main(int argc, char** argv) {
         pumpUntil([] { return false; }, 300);
     }
     summary("seek to first picture", took);
+    printLoad("after");
     graph->Stop();
     return 0;
 }
