@@ -23,10 +23,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
-
 using namespace kobal;
 using namespace std::chrono_literals;
 using namespace kobal::render;
@@ -34,35 +30,7 @@ using namespace kobal::records;
 
 namespace {
 
-struct Frame {
-    bool video;
-    bool key;
-    uint64_t ts90;
-    std::vector<uint8_t> data;
-};
-
-// Access units (with delimiters) and ADTS frames of an ffmpeg-made stream, as the engine
-// would cut them.
-std::vector<Frame> framesOf(const std::string& path) {
-    std::vector<Frame> out;
-    AVFormatContext* oc = nullptr;
-    if (avformat_open_input(&oc, path.c_str(), nullptr, nullptr) < 0) return out;
-    avformat_find_stream_info(oc, nullptr);
-    AVPacket* pkt = av_packet_alloc();
-    while (av_read_frame(oc, pkt) >= 0) {
-        const AVStream* st = oc->streams[pkt->stream_index];
-        Frame f;
-        f.video = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
-        f.key = pkt->flags & AV_PKT_FLAG_KEY;
-        f.ts90 = uint64_t(av_rescale_q(pkt->pts, st->time_base, AVRational{1, 90000}));
-        f.data.assign(pkt->data, pkt->data + pkt->size);
-        out.push_back(std::move(f));
-        av_packet_unref(pkt);
-    }
-    av_packet_free(&pkt);
-    avformat_close_input(&oc);
-    return out;
-}
+using Frame = test::FilePacket;
 
 // SPS and PPS (with start codes) of an IDR access unit.
 std::vector<uint8_t> parameterSets(const std::vector<uint8_t>& au) {
@@ -78,37 +46,6 @@ std::vector<uint8_t> parameterSets(const std::vector<uint8_t>& au) {
             out.insert(out.end(), au.begin() + long(i), au.begin() + long(end));
         i = end - 1;
     }
-    return out;
-}
-
-// PES payloads of a transport stream as the demultiplexer hands them to the framer: one unit
-// per PES with its presentation time, not split into frames.
-struct Unit {
-    bool video;
-    uint64_t ts90;
-    std::vector<uint8_t> bytes;
-};
-
-std::vector<Unit> unitsOf(const std::string& path) {
-    std::vector<Unit> out;
-    AVFormatContext* oc = avformat_alloc_context();
-    if (!oc) return out;
-    oc->flags |= AVFMT_FLAG_NOPARSE;
-    if (avformat_open_input(&oc, path.c_str(), nullptr, nullptr) < 0) return out;
-    AVPacket* pkt = av_packet_alloc();
-    while (av_read_frame(oc, pkt) >= 0) {
-        const AVStream* st = oc->streams[pkt->stream_index];
-        if (pkt->pts != AV_NOPTS_VALUE) {
-            Unit u;
-            u.video = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
-            u.ts90 = uint64_t(av_rescale_q(pkt->pts, st->time_base, AVRational{1, 90000}));
-            u.bytes.assign(pkt->data, pkt->data + pkt->size);
-            out.push_back(std::move(u));
-        }
-        av_packet_unref(pkt);
-    }
-    av_packet_free(&pkt);
-    avformat_close_input(&oc);
     return out;
 }
 
@@ -223,7 +160,7 @@ protected:
 };
 
 TEST_F(LinkSourceTest, StartsInOrderAndShowsWhatTheLinkCarries) {
-    const auto frames = framesOf(test::makeTs(4, 440, 15, true));
+    const auto frames = test::filePackets(test::makeTs(4, 440, 15, true));
     ASSERT_GT(frames.size(), 100u);
     build();
     ASSERT_EQ(host.count(kCopyDataStart), 1);
@@ -248,7 +185,7 @@ TEST_F(LinkSourceTest, StartsInOrderAndShowsWhatTheLinkCarries) {
 }
 
 TEST_F(LinkSourceTest, APausedGraphStillTakesEveryRecordPromptly) {
-    const auto frames = framesOf(test::makeTs(6, 440, 15, true));
+    const auto frames = test::filePackets(test::makeTs(6, 440, 15, true));
     build();
     ASSERT_EQ(graph->Run(), S_OK);
     ASSERT_EQ(graph->Pause(), S_OK);
@@ -280,7 +217,7 @@ TEST_F(LinkSourceTest, APausedGraphStillTakesEveryRecordPromptly) {
 }
 
 TEST_F(LinkSourceTest, DamagedRecordsAreDroppedAndThePictureComesBack) {
-    const auto frames = framesOf(test::makeTs(6, 440, 15, true));
+    const auto frames = test::filePackets(test::makeTs(6, 440, 15, true));
     build();
     ASSERT_EQ(graph->Run(), S_OK);
     sendConfig(frames);
@@ -333,7 +270,7 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
               0);
     std::map<std::string, int64_t> pictureUs, soundUs;
     size_t pictures = 0, sounds = 0;
-    for (const Frame& f : framesOf(src)) {
+    for (const Frame& f : test::filePackets(src)) {
         const int64_t us = int64_t(f.ts90) * 100 / 9;
         if (f.video) {
             pictureUs[pictureKey(f.data)] = us;
@@ -370,14 +307,14 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
     auto video = std::make_unique<kobal::records::VideoFrameRecord>();
     auto audio = std::make_unique<kobal::records::AudioFrameRecord>();
     bool recording = false;
-    for (const Unit& u : unitsOf(src)) {
+    for (const test::FilePacket& u : test::filePackets(src, true)) {
         if (u.video) {
             video->header.type = kobal::records::kVideoFrame;
             video->header.setTimestamp(u.ts90);
-            framer.frameVideo(u.bytes.data(), u.bytes.size(), *video);
+            framer.frameVideo(u.data.data(), u.data.size(), *video);
         } else {
             std::vector<uint8_t> bytes;
-            const std::string raw(u.bytes.begin(), u.bytes.end());
+            const std::string raw(u.data.begin(), u.data.end());
             for (const auto& f : test::adtsFrames(raw)) {
                 const auto b = asBroadcastAdts(f);
                 bytes.insert(bytes.end(), b.begin(), b.end());
@@ -401,29 +338,19 @@ TEST_F(LinkSourceTest, PicturesCutByTheFramerKeepTheirTimeAgainstTheSound) {
     graph.reset();
 
     // The recording as any player reads it.
-    AVFormatContext* oc = nullptr;
-    ASSERT_GE(avformat_open_input(&oc, rec.c_str(), nullptr, nullptr), 0);
-    avformat_find_stream_info(oc, nullptr);
-    AVPacket* pkt = av_packet_alloc();
     struct Seen {
         int64_t recUs, srcUs;
     };
     std::vector<Seen> shown, sound;
-    while (av_read_frame(oc, pkt) >= 0) {
-        const AVStream* st = oc->streams[pkt->stream_index];
-        const std::vector<uint8_t> data(pkt->data, pkt->data + pkt->size);
-        const int64_t us = av_rescale_q(pkt->pts, st->time_base, AVRational{1, 1000000});
-        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-            const auto it = pictureUs.find(pictureKey(data));
-            if (it != pictureUs.end()) shown.push_back({us, it->second});
+    for (const test::FilePacket& p : test::filePackets(rec)) {
+        if (p.video) {
+            const auto it = pictureUs.find(pictureKey(p.data));
+            if (it != pictureUs.end()) shown.push_back({p.ptsUs, it->second});
         } else {
-            const auto it = soundUs.find(soundKey(data));
-            if (it != soundUs.end()) sound.push_back({us, it->second});
+            const auto it = soundUs.find(soundKey(p.data));
+            if (it != soundUs.end()) sound.push_back({p.ptsUs, it->second});
         }
-        av_packet_unref(pkt);
     }
-    av_packet_free(&pkt);
-    avformat_close_input(&oc);
     ASSERT_GT(shown.size(), 40u);
     ASSERT_GT(sound.size(), 100u);
     // Video against audio start, as in the source: the sound opens with the first audio frame

@@ -21,7 +21,7 @@
 #include <sys/resource.h>
 
 extern "C" {
-#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
 }
 
 using namespace kobal;
@@ -32,26 +32,17 @@ namespace {
 
 constexpr int64_t kFrame90 = 6000; // 15 fps in 90 kHz ticks
 
-// Reads the packets of a file with libavformat (what a sender would cut from the stream).
+// The packets of a file, as a sender would cut them from the stream.
 std::vector<MediaPacket> readPackets(const std::string& path) {
     std::vector<MediaPacket> out;
-    AVFormatContext* oc = nullptr;
-    if (avformat_open_input(&oc, path.c_str(), nullptr, nullptr) < 0) return out;
-    avformat_find_stream_info(oc, nullptr);
-    AVPacket* pkt = av_packet_alloc();
-    while (av_read_frame(oc, pkt) >= 0) {
-        const AVStream* st = oc->streams[pkt->stream_index];
+    for (test::FilePacket& f : test::filePackets(path)) {
         MediaPacket p;
-        p.kind = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? MediaPacket::Video
-                                                                : MediaPacket::Audio;
-        p.key = pkt->flags & AV_PKT_FLAG_KEY;
-        p.ptsUs = av_rescale_q(pkt->pts, st->time_base, AVRational{1, 1000000});
-        p.data.assign(pkt->data, pkt->data + pkt->size);
+        p.kind = f.video ? MediaPacket::Video : MediaPacket::Audio;
+        p.key = f.key;
+        p.ptsUs = f.ptsUs;
+        p.data = std::move(f.data);
         out.push_back(std::move(p));
-        av_packet_unref(pkt);
     }
-    av_packet_free(&pkt);
-    avformat_close_input(&oc);
     return out;
 }
 

@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 #include <map>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 namespace kobal::test {
 
 namespace {
@@ -49,6 +53,32 @@ std::string makeMonoAdts(double seconds, int toneHz) {
         ":sample_rate=48000 -t " + std::to_string(seconds) + " -ac 1 -c:a aac -b:a 64k -f adts '" +
         path + "' </dev/null";
     return runCommand(cmd) == 0 ? path : std::string();
+}
+
+std::vector<FilePacket> filePackets(const std::string& path, bool perPes) {
+    std::vector<FilePacket> out;
+    AVFormatContext* oc = avformat_alloc_context();
+    if (!oc) return out;
+    if (perPes) oc->flags |= AVFMT_FLAG_NOPARSE;
+    if (avformat_open_input(&oc, path.c_str(), nullptr, nullptr) < 0) return out;
+    if (!perPes) avformat_find_stream_info(oc, nullptr);
+    AVPacket* pkt = av_packet_alloc();
+    while (av_read_frame(oc, pkt) >= 0) {
+        const AVStream* st = oc->streams[pkt->stream_index];
+        if (!perPes || pkt->pts != AV_NOPTS_VALUE) {
+            FilePacket p;
+            p.video = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+            p.key = pkt->flags & AV_PKT_FLAG_KEY;
+            p.ts90 = uint64_t(av_rescale_q(pkt->pts, st->time_base, AVRational{1, 90000}));
+            p.ptsUs = av_rescale_q(pkt->pts, st->time_base, AVRational{1, 1000000});
+            p.data.assign(pkt->data, pkt->data + pkt->size);
+            out.push_back(std::move(p));
+        }
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&oc);
+    return out;
 }
 
 std::vector<std::vector<uint8_t>> adtsFrames(const std::string& b) {

@@ -19,6 +19,17 @@ std::string makeTs(double seconds, int toneHz = 440, int gop = 15, bool aud = fa
 // A mono ADTS (MPEG-2, CRC) stream of a tone.
 std::string makeMonoAdts(double seconds, int toneHz);
 
+// The packets of a media file as libavformat reads them: each frame (what a sender cuts from
+// the stream), or with `perPes` each PES as it stands, unparsed (those without a time left out).
+struct FilePacket {
+    bool video = false;
+    bool key = false;
+    uint64_t ts90 = 0; // presentation time, 90 kHz
+    std::vector<uint8_t> data;
+    int64_t ptsUs = 0; // the same in microseconds
+};
+std::vector<FilePacket> filePackets(const std::string& path, bool perPes = false);
+
 // Splits an ADTS byte stream into frames.
 std::vector<std::vector<uint8_t>> adtsFrames(const std::string& bytes);
 // Builds dual-mono frames (two single channel elements under channel configuration 2) from
