@@ -92,6 +92,8 @@ HRESULT MediaGraph::RenderFile(const std::string& name) {
     };
     presenter_ = std::make_unique<Presenter>(*queue_, window_.data(), live_, cb);
     presenter_->setVolume(volume_);
+    // Its thread opens the decoders and the sound output while the source opens.
+    presenter_->start();
     if (live_) {
         LinkSource::Callbacks lcb;
         lcb.audioChannel = [this](int channel) {
@@ -117,10 +119,9 @@ HRESULT MediaGraph::RenderFile(const std::string& name) {
         }
         source_ = std::move(src);
     }
-    presenter_->start();
     state_ = Stopped;
     // The player learns of a recorded file the same way as of a link. Its answer comes from the
-    // UI thread; the first picture is decoded meanwhile.
+    // UI thread; the presenter decodes the first picture meanwhile.
     if (!live_ && host_) {
         const uint32_t pid = uint32_t(getpid());
         std::vector<uint8_t> data(4);
