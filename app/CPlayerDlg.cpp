@@ -336,7 +336,13 @@ void CPlayerDlg::workerJob(const std::string& link) {
     if (link.empty()) {
         // Releasing only (power off, close).
         QMetaObject::invokeMethod(
-            this, [this] { openInProgress_ = false; }, Qt::QueuedConnection);
+            this,
+            [this] {
+                openInProgress_ = false;
+                recordToggleAllowed_ = false; // nothing plays now
+                refreshRecordToggle();
+            },
+            Qt::QueuedConnection);
         return;
     }
     auto g = std::make_shared<render::MediaGraph>(rendererHost_.get());
@@ -397,6 +403,7 @@ void CPlayerDlg::stopPlayback() {
     stopTimerId(timers::kSignalPoll);
     if (graph()) {
         openInProgress_ = true;
+        refreshRecordToggle();
         worker_->release(std::string()); // the worker releases its graph
     }
 }

@@ -292,6 +292,7 @@ private:
     void toggleChannelDisplay();
     void refreshSeekBar();
     void refreshRecordToggle();
+    bool recordToggleActs() const;
 
     void closeSequence();
     void buildControls();
@@ -348,7 +349,7 @@ private:
     media::TimeShiftBudget timeShiftBudget_;
     bool timeShifted_ = false; // the picture runs behind the broadcast since a pause
     bool reservedRecording_ = false;
-    bool recordToggleAllowed_ = true;
+    bool recordToggleAllowed_ = true; // the source is live and plays
     long long recordStartMs_ = 0;
     int lastSecond_ = -1;
     int64_t durationTenths_ = 0, positionTenths_ = 0;

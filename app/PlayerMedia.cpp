@@ -117,7 +117,6 @@ void CPlayerDlg::StartRecording() {
     config_.writeRecordFileName(file.path);
     sendRecordCommand(records::kRecordStart);
     s_.recording = true;
-    recordToggleAllowed_ = false;
     refreshRecordToggle();
     panels_->setRecording(true);
     panels_->setElapsed(0);
@@ -138,7 +137,6 @@ void CPlayerDlg::StopRecording(bool ask) {
     panels_->setRecording(false);
     stopTimerId(timers::kRecordTime);
     elapsed_.clear();
-    recordToggleAllowed_ = true;
     refreshRecordToggle();
     // A reserved recording that stops, for whatever reason, finishes its reservation now, so
     // the list saved at exit no longer holds it as waiting.
@@ -147,12 +145,19 @@ void CPlayerDlg::StopRecording(bool ask) {
     refreshButtons();
 }
 
+// The playback panel's key starts a recording and stops one, whoever started it. Stopping
+// needs no disk space; a reserved recording the user chose to keep stays reserved.
+bool CPlayerDlg::recordToggleActs() const {
+    return !s_.opening && !openInProgress_ && !s_.scanning && recordToggleAllowed_ &&
+           s_.sourceKind != 3;
+}
+
 void CPlayerDlg::ToggleRecording() {
-    if (s_.opening || openInProgress_ || s_.scanning || !recordToggleAllowed_ || s_.sourceKind == 3)
-        return;
-    if (media::enoughSpaceToRecord(recordFolder()))
+    if (!recordToggleActs()) return;
+    const bool wasRecording = s_.recording;
+    if (wasRecording || media::enoughSpaceToRecord(recordFolder()))
         onRendererCopyData(cmd::kCopyDataRecord, long(getpid()), {});
-    reservedRecording_ = false;
+    if (!(wasRecording && s_.recording)) reservedRecording_ = false;
 }
 
 void CPlayerDlg::recordTimer() {
@@ -190,6 +195,9 @@ void CPlayerDlg::sourcePrepared(const std::string& display) {
 }
 
 void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
+    // A live source that plays can be recorded; a failed open or a file cannot.
+    recordToggleAllowed_ = ok && isLinkName(link);
+    refreshRecordToggle();
     if (!ok || isLinkName(link)) {
         if (ok) title_ = QString::fromStdString(link);
         return;
@@ -200,7 +208,6 @@ void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
         session_->setCurrentKey("");
     }
     s_.sourceKind = 3;
-    recordToggleAllowed_ = false;
     title_ = QString::fromStdString(fileTitle(link));
     durationTenths_ = media::CPlayerGraph(graph()).GetDuration();
     position_ = QString::fromStdString(media::positionText(0, durationTenths_));
@@ -208,7 +215,6 @@ void CPlayerDlg::sourceOpened(bool ok, const std::string& link) {
     startTimerId(timers::kPosition, 100);
     // The playback panel sits under the window while the file plays.
     ensurePlaybackPanel();
-    refreshRecordToggle();
     playbackPanel_->setTitle(title_);
     playbackPanel_->setPosition(0, durationTenths_);
     if (!s_.fullScreen) showPlaybackPanel();
@@ -224,11 +230,9 @@ void CPlayerDlg::ensurePlaybackPanel() {
     connect(playbackPanel_, &CPlaybackPanel::command, this, &CPlayerDlg::onCommand);
 }
 
-// The panel's record key can start a recording only where ToggleRecording would act.
+// The panel's record key is enabled exactly where ToggleRecording would act.
 void CPlayerDlg::refreshRecordToggle() {
-    if (playbackPanel_)
-        playbackPanel_->setRecordToggleEnabled(recordToggleAllowed_ && s_.sourceKind != 3 &&
-                                               !s_.opening && !s_.scanning);
+    if (playbackPanel_) playbackPanel_->setRecordToggleEnabled(recordToggleActs());
 }
 
 void CPlayerDlg::showPlaybackPanel() {

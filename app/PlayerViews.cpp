@@ -323,8 +323,11 @@ void CPlayerDlg::showMessage(const QString& text, int tickerMs) {
     panels_->showMessage(shown, tickerMs > 0 ? tickerMs : InfoPanels::kLasting);
 }
 
+// Called whenever a scan or an open begins or ends: the cursor and the playback panel's
+// record key follow those busy states.
 void CPlayerDlg::updateCursor() {
     setCursor((s_.scanning || s_.opening) ? Qt::WaitCursor : Qt::ArrowCursor);
+    refreshRecordToggle();
 }
 
 // --- input -----------------------------------------------------------------------------------

@@ -38,7 +38,7 @@ CPlaybackPanel::CPlaybackPanel(QWidget* parent)
     time_ = QString::fromStdString(media::positionText(0, 0));
     // The record key sits at the right end of the title bar.
     record_->LoadBitmap(QStringLiteral("btn_rec_small"));
-    record_->SetToolTipText(QStringLiteral("録画開始"));
+    record_->SetToolTipText(QStringLiteral("録画開始/停止"));
     record_->setFocusPolicy(Qt::NoFocus);
     record_->move(playbackRecordKeyRect().topLeft());
     connect(record_, &QAbstractButton::clicked, this, [this] { emit command(kRecordToggleId); });

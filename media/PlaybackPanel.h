@@ -5,7 +5,8 @@
 //
 // Use: setTitle(name); setPosition(position, duration) every few hundred ms (tenths of a
 // second); seekRequested(tenths) comes when the user lets go of the slider. The record key
-// (1054, in the title bar) sends command(1054); the main window says when it may be pressed.
+// (1054, in the title bar) sends command(1054), which starts or stops a recording; the main
+// window says when it may be pressed (disabled, it is drawn greyed).
 #include "skin/QXBaseDialog.h"
 
 #include <QImage>

@@ -25,6 +25,10 @@ bool CHoverButton::LoadBitmap(const QPixmap& frames, int n) {
     frames_ = frames;
     const QSize logical = (QSizeF(frames.size()) / frames.devicePixelRatio()).toSize();
     frame_ = QSize(n != 0 ? logical.width() : logical.width() / 3, logical.height());
+    const qreal dpr = frames.devicePixelRatio();
+    disabled_ = QPixmap::fromImage(greyed(
+        frames.toImage().copy(0, 0, qRound(frame_.width() * dpr), qRound(frame_.height() * dpr))));
+    disabled_.setDevicePixelRatio(dpr);
     resize(frame_);
     update();
     return true;
@@ -42,6 +46,22 @@ int CHoverButton::chooseFrame(bool down, bool enabled, bool latch, bool hover) {
     return 0;
 }
 
+QImage CHoverButton::greyed(const QImage& frame) {
+    QImage out = frame.convertToFormat(QImage::Format_ARGB32);
+    // Grey values move 45 % of their way from the face's mid tone: the light symbol ends at
+    // about half its brightness, the cap's gloss flattens, the outline stays.
+    constexpr int kFace = 0x26;
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb c = line[x];
+            const int grey = kFace + (qGray(c) - kFace) * 45 / 100;
+            line[x] = qRgba(grey, grey, grey, qAlpha(c));
+        }
+    }
+    return out;
+}
+
 int CHoverButton::currentFrame() const {
     return chooseFrame(isDown(), isEnabled(), latch_, hover_);
 }
@@ -50,6 +70,10 @@ void CHoverButton::paintEvent(QPaintEvent*) {
     if (frames_.isNull()) return;
     if (isDown()) latch_ = true;
     QPainter p(this);
+    if (!isEnabled()) {
+        p.drawPixmap(QPointF(0, 0), disabled_);
+        return;
+    }
     const qreal dpr = frames_.devicePixelRatio();
     const QRectF source(currentFrame() * frame_.width() * dpr, 0, frame_.width() * dpr,
                         frame_.height() * dpr);

@@ -1,8 +1,10 @@
 #pragma once
 // CHoverButton: a push button drawn from a skin picture of three frames side by side —
 // normal, pressed, hovered. Both programs use it. Clicks arrive as clicked() like any
-// QAbstractButton. UI thread only.
+// QAbstractButton. A disabled button shows its normal frame greyed (made from that frame
+// when the picture is loaded), so a key that does nothing never looks pressable. UI thread only.
 #include <QAbstractButton>
+#include <QImage>
 #include <QPixmap>
 
 namespace kobal {
@@ -33,6 +35,10 @@ public:
     // hover → 2; else 0. The latch keeps a clicked button pressed until the pointer leaves.
     static int chooseFrame(bool down, bool enabled, bool latch, bool hover);
 
+    // The disabled look of a frame: its grey value pulled towards the key's dark face, so
+    // the cap stays and the symbol (a red record dot included) fades to a dim grey.
+    static QImage greyed(const QImage& frame);
+
     QSize sizeHint() const override { return frame_; }
 
 protected:
@@ -43,6 +49,7 @@ protected:
 
 private:
     QPixmap frames_;
+    QPixmap disabled_; // frame 0, greyed
     QSize frame_;
     bool hover_ = false;
     bool latch_ = false;

@@ -302,6 +302,17 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
     dlg.onCommand(cmd::kRecordStop);
     ASSERT_FALSE(dlg.state().recording);
 
+    // The playback panel opened over live television: its key starts a recording and stops
+    // it again (a disabled key would ignore the click).
+    dlg.onCommand(cmd::kPlaybackPanel);
+    ASSERT_NE(dlg.playbackPanel(), nullptr);
+    CHoverButton& key = dlg.playbackPanel()->recordButton();
+    key.click();
+    ASSERT_TRUE(dlg.state().recording);
+    key.click();
+    EXPECT_FALSE(dlg.state().recording);
+    dlg.onCommand(cmd::kPlaybackPanel);
+
     // Held (time shift): two tunes in a row end it and open only the second channel.
     dlg.onCommand(cmd::kTimeShiftStart);
     ASSERT_TRUE(dlg.state().timeShiftActive);

@@ -34,7 +34,7 @@ TEST(HoverButton, LoadBitmapSizesToOneFrameInPlace) {
 TEST(HoverButton, ClickedButtonStaysPressedUntilThePointerLeaves) {
     test::ensureQtApp();
     QPixmap frames(69, 23);
-    frames.fill(Qt::darkGray);
+    frames.fill(QColor(200, 40, 40)); // a red key
     CHoverButton button;
     button.LoadBitmap(frames);
     int clicks = 0;
@@ -48,7 +48,12 @@ TEST(HoverButton, ClickedButtonStaysPressedUntilThePointerLeaves) {
     EXPECT_EQ(button.currentFrame(), 1); // latched
     button.setEnabled(false);
     EXPECT_EQ(button.currentFrame(), 0);
+    // Disabled, the normal frame is drawn greyed: no colour left, and darker.
+    const QRgb off = button.grab().toImage().pixel(10, 10);
+    EXPECT_TRUE(qRed(off) == qGreen(off) && qGreen(off) == qBlue(off)) << std::hex << off;
+    EXPECT_LT(qRed(off), qGray(200, 40, 40));
     button.setEnabled(true);
+    EXPECT_EQ(button.grab().toImage().pixel(10, 10), qRgb(200, 40, 40)); // latched: frame 1
     test::leave(&button);
     EXPECT_EQ(button.currentFrame(), 0);
     EXPECT_FALSE(button.pressedLatch());
