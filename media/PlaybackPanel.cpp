@@ -77,7 +77,7 @@ void CPlaybackPanel::paintEvent(QPaintEvent*) {
     p.setPen(QColor(0xd8, 0xdc, 0xe0));
     p.setFont(skinFont(kFontMsGothic, 11));
     p.drawText(playbackTimeRect(), Qt::AlignCenter, time_);
-    p.setFont(skinFont(kFontMsGothic, 9));
+    p.setFont(skinFileNameFont(kFontMsGothic, 9));
     const QRect t = playbackTitleRect().adjusted(8, 0, -8, 0);
     p.drawText(t, Qt::AlignVCenter | Qt::AlignLeft,
                p.fontMetrics().elidedText(title_, Qt::ElideMiddle, t.width()));

@@ -75,7 +75,7 @@ void CPlaylistWindow::paintEvent(QPaintEvent*) {
     p.drawPixmap(rect(), background_);
     const QRect list = fileListRect().adjusted(4, 4, -4, -4);
     p.setClipRect(list);
-    p.setFont(skinFont(kFontMsGothic, 9));
+    p.setFont(skinFileNameFont(kFontMsGothic, 9));
     for (int row = top_; row < names_.size() && row < top_ + visibleRows() + 1; ++row) {
         const QRect line(list.left(), list.top() + (row - top_) * kRowHeight, list.width(),
                          kRowHeight);

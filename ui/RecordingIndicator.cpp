@@ -3,6 +3,7 @@
 #include "ui/SkinColours.h"
 #include "ui/SkinFonts.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 
 namespace kobal {
@@ -19,7 +20,16 @@ QImage renderRecordingIndicator(const QString& shownLabel, const QString& second
     const QRect r(QPoint(), size);
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     p.drawText(r, flags, shownLabel);
-    p.drawText(r.translated(25, 0), flags, secondText);
+    // The elapsed time keeps to the panel: a hundred hours, or the wider glyphs of a scaled
+    // screen, take a smaller size rather than lose their last digit at the edge.
+    const QRect second = r.adjusted(25, 0, 0, 0);
+    QFont font = look.font;
+    while (second.width() > 0 && font.pixelSize() > 7 &&
+           QFontMetricsF(font, &image).horizontalAdvance(secondText) > second.width() - 1) {
+        font.setPixelSize(font.pixelSize() - 1);
+        p.setFont(font);
+    }
+    p.drawText(second, flags, secondText);
     return image;
 }
 

@@ -31,4 +31,10 @@ QFont skinFont(const QString& family, int points, bool bold) {
     return font;
 }
 
+QFont skinFileNameFont(const QString& family, int points) {
+    QFont font = skinFont(family, points);
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    return font;
+}
+
 } // namespace kobal

@@ -19,4 +19,8 @@ void installFontSubstitutions();
 // pixel-exact skin whatever the screen's logical DPI.
 QFont skinFont(const QString& family, int points, bool bold = false);
 
+// The same for file names: full hinting drops IPA Gothic's thin underscore at small sizes
+// (12 pixels and below), and recording names are full of them; hinted vertically only, it stays.
+QFont skinFileNameFont(const QString& family, int points);
+
 } // namespace kobal

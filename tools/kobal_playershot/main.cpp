@@ -5,7 +5,11 @@
 // Starts the main window on the simulator in a private install folder (area A, default 7)
 // and saves, through each window's own grab: scanning.png (the main window while the start-up
 // scan runs), panel.png (the channel panel after the scan), main.png, popup.png (the theater
-// pop-up's lines). With --file it then plays F and saves file-normal.png, playback-panel.png,
+// pop-up's lines), live-panel.png (the playback panel over live television, its record key
+// enabled), recording.png (the main window 4.5 s into a recording started by that key). The
+// recording is then stopped by the same key, the power turned off (off.png: the channel keys
+// disabled) and the recording played (or F with --file): file-normal.png,
+// playback-panel.png (in the middle of the file, the record key disabled), playlist.png,
 // file-transparent.png and file-theater.png (the window's own seek bar in the last two).
 // Run under Xvfb to see the fonts and scale of a real X screen; QT_SCALE_FACTOR=2 gives the
 // 2× pictures. Exit status 0 when every picture was saved.
@@ -13,10 +17,14 @@
 #include "app/ChannelPanel.h"
 #include "app/PlayerCommands.h"
 #include "media/PlaybackPanel.h"
+#include "media/PlaylistWindow.h"
+#include "platform/Registry.h"
 #include "tools/PrivateInstallFolder.h"
 #include "ui/ChannelPopup.h"
+#include "ui/HoverButton.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -72,6 +80,8 @@ int main(int argc, char** argv) {
     if (config.open(QIODevice::WriteOnly))
         config.write(QString("[SETUP]\nAREA_NUM=%1\n").arg(area).toUtf8());
     config.close();
+    const QString recordings = QString::fromLocal8Bit(qgetenv("KOBAL_HOME")) + "/rec";
+    Registry::write("rec_Dir", recordings.toStdString());
 
     bool ok = true;
     CPlayerDlg dlg;
@@ -92,6 +102,30 @@ int main(int argc, char** argv) {
     if (dlg.channelPopup()) dlg.channelPopup()->hide();
     if (dlg.channelPanel()) dlg.channelPanel()->hide();
 
+    // The playback panel over live television; its key records.
+    dlg.onCommand(cmd::kPlaybackPanel);
+    pumpUntil([] { return false; }, 300);
+    ok &= save(dlg.playbackPanel(), out, "live-panel.png");
+    if (dlg.playbackPanel()) dlg.playbackPanel()->recordButton().click();
+    if (dlg.state().recording) {
+        pumpUntil([] { return false; }, 4500); // "REC" shows in even seconds of the blink
+        ok &= save(&dlg, out, "recording.png");
+        pumpUntil([] { return false; }, 5500);
+        dlg.playbackPanel()->recordButton().click();
+        if (file.isEmpty()) {
+            const QStringList made = QDir(recordings).entryList({"*.rec"}, QDir::Files);
+            if (!made.isEmpty()) file = recordings + "/" + made.front();
+        }
+    } else {
+        std::fprintf(stderr, "kobal_playershot: the panel's key did not record\n");
+        ok = false;
+    }
+    if (dlg.playbackPanel()) dlg.playbackPanel()->hide();
+    dlg.onCommand(cmd::kPowerOff);
+    pumpUntil([&] { return !dlg.openInProgress(); }, 5000);
+    pumpUntil([] { return false; }, 500);
+    ok &= save(&dlg, out, "off.png");
+
     if (!file.isEmpty()) {
         dlg.chooseFiles = [&](const QString&) { return QStringList{file}; };
         dlg.onCommand(cmd::kOpenFile);
@@ -101,9 +135,15 @@ int main(int argc, char** argv) {
                          qPrintable(file), dlg.state().sourceKind);
             return 1;
         }
-        pumpUntil([] { return false; }, 2500);
+        pumpUntil([] { return false; }, 1000);
+        dlg.seekTo(dlg.durationTenths() / 2);
+        pumpUntil([] { return false; }, 1500);
         ok &= save(&dlg, out, "file-normal.png");
         ok &= save(dlg.playbackPanel(), out, "playback-panel.png");
+        dlg.onCommand(cmd::kPlaylist);
+        pumpUntil([] { return false; }, 300);
+        ok &= save(dlg.playlistWindow(), out, "playlist.png");
+        if (dlg.playlistWindow()) dlg.playlistWindow()->hide();
         dlg.onCommand(cmd::kTransparentView);
         pumpUntil([] { return false; }, 1500);
         ok &= save(&dlg, out, "file-transparent.png");
@@ -111,7 +151,9 @@ int main(int argc, char** argv) {
         pumpUntil([] { return false; }, 1500);
         ok &= save(&dlg, out, "file-theater.png");
         dlg.onCommand(cmd::kLeaveTheater);
+        pumpUntil([] { return false; }, 500);
     }
+
     dlg.requestClose();
     pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000);
     return ok ? 0 : 1;
