@@ -3,6 +3,7 @@
 #include "engine/Caption.h"
 #include "engine/ServiceInfo.h"
 #include "tests/engine/OutputTap.h"
+#include "tests/support/TsPackets.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +13,12 @@ using namespace kobal;
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
 
 // The statement body of the README's real-rule caption: two lines, the second red.
 const Bytes kBody = {0x0c, 0x87, 0xba, 0xa3, 0xc6, 0xfc, 0xa4, 0xcf, 0x20, 0xa4, 0xa4, 0xa4, 0xa4,
                      0xc5, 0xb7, 0xb5, 0xa4, 0x0d, 0x81, 0xa3, 0xce, 0xa3, 0xc8, 0xa3, 0xcb, 0x89,
                      0xa3, 0xb1, 0xa3, 0xb2, 0xa3, 0xb3, 0x8a, 0xfc, 0xa1, 0x9d, 0x20, 0x4a};
-
-// PES data of a first-language caption statement with one data unit.
-Bytes statement(const Bytes& body, uint8_t unitParameter = 0x20, int timeMode = 0,
-                uint8_t group = 0x04) {
-    Bytes d = {0x80, 0xff, 0xf0, group, 0x00, 0x00, 0x00, 0x00, uint8_t(0x3f | (timeMode << 6))};
-    if (timeMode == 1 || timeMode == 2) d.insert(d.end(), {0x00, 0x00, 0x00, 0x00, 0x00});
-    size_t loop = body.size() + 5;
-    d.insert(d.end(), {uint8_t(loop >> 16), uint8_t(loop >> 8), uint8_t(loop)});
-    d.insert(d.end(), {0x1f, unitParameter, uint8_t(body.size() >> 16), uint8_t(body.size() >> 8),
-                       uint8_t(body.size())});
-    d.insert(d.end(), body.begin(), body.end());
-    return d;
-}
 
 // The packet payload: a private stream PES header with a PTS around the data.
 Bytes pes(const Bytes& data) {
@@ -40,20 +28,15 @@ Bytes pes(const Bytes& data) {
     return p;
 }
 
-struct CaptionHost : test::OutputTap {
-    std::vector<CaptionBlock> blocks;
-    void onCaption(const CaptionBlock& b) override { blocks.push_back(b); }
-};
-
 } // namespace
 
 TEST(CaptionDecoder, RealRuleCaptionGivesTwoColouredLines) {
-    CaptionHost host;
+    test::CaptionTap host;
     ServiceInfoReader reader(&host.sink);
-    Bytes p = pes(statement(kBody));
+    Bytes p = pes(test::captionStatement(kBody));
     reader.onCaptionPes(p.data(), p.size());
-    ASSERT_EQ(host.blocks.size(), 1u);
-    const CaptionBlock& b = host.blocks[0];
+    ASSERT_EQ(host.captions.size(), 1u);
+    const CaptionBlock& b = host.captions[0];
     // A space in normal size is a full-size space.
     EXPECT_EQ(b.lines[0].textView(), u"今日は　いい天気");
     EXPECT_EQ(b.lines[0].clear, 1);
@@ -76,20 +59,20 @@ TEST(CaptionDecoder, RealRuleCaptionGivesTwoColouredLines) {
 TEST(CaptionDecoder, StatementLayoutsAndWhatIsNotACaption) {
     CaptionDecoder dec;
     // Time control modes 1 and 2 put a time field before the loop length.
-    Bytes d = statement(kBody, 0x20, 1);
+    Bytes d = test::captionStatement(kBody, 0x20, 1);
     ASSERT_TRUE(dec.decodePesData(d.data(), d.size()));
     EXPECT_EQ(dec.block().lineCount(), 2);
     // Data group 2 (second language, or management data group 0) is not decoded at all.
-    d = statement(kBody, 0x20, 0, 0x08);
+    d = test::captionStatement(kBody, 0x20, 0, 0x08);
     EXPECT_FALSE(dec.decodePesData(d.data(), d.size()));
     EXPECT_EQ(dec.block().lineCount(), 2); // untouched
     // A first unit that is not a statement body hands over an empty block.
-    d = statement(kBody, 0x30);
+    d = test::captionStatement(kBody, 0x30);
     ASSERT_TRUE(dec.decodePesData(d.data(), d.size()));
     EXPECT_EQ(dec.block().lineCount(), 0);
     EXPECT_EQ(dec.block().lines[0].textView(), u"");
     // Without a PES start code nothing happens.
-    Bytes p = pes(statement(kBody));
+    Bytes p = pes(test::captionStatement(kBody));
     p[2] = 0x02;
     EXPECT_FALSE(dec.onPacket(p.data(), p.size(), true));
 }
@@ -144,13 +127,13 @@ TEST(CaptionDecoder, MoreThanEightLinesAndLongLinesAreCut) {
 
 TEST(CaptionDecoder, OversizedOrTruncatedUnitsAreSafe) {
     CaptionDecoder dec;
-    Bytes d = statement(kBody);
+    Bytes d = test::captionStatement(kBody);
     d.resize(d.size() - 10); // unit size says more than the packet holds
     ASSERT_TRUE(dec.decodePesData(d.data(), d.size()));
     EXPECT_EQ(dec.block().lineCount(), 2);
     EXPECT_EQ(dec.block().lines[1].textView(), u"NHK1");
     Bytes big(600, 0xA4);
-    d = statement(big); // 512 bytes and more are not decoded
+    d = test::captionStatement(big); // 512 bytes and more are not decoded
     ASSERT_TRUE(dec.decodePesData(d.data(), d.size()));
     EXPECT_EQ(dec.block().lineCount(), 0);
 }

@@ -9,6 +9,7 @@
 #include "tests/engine/OutputTap.h"
 #include "tests/engine/ProgrammeTestData.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/TsPackets.h"
 
 #include <gtest/gtest.h>
 
@@ -140,33 +141,9 @@ TEST(FuzzText, CaptionDecoderTakesRandomAndDamagedStatements) {
     Rng rng;
     CaptionDecoder dec;
     const Bytes body = {0x0c, 0x87, 0xba, 0xa3, 0x0d, 0x81, 0xa3, 0xce, 0x9d, 0x20, 0x4a};
-    Bytes good = {0x00,
-                  0x00,
-                  0x01,
-                  0xbd,
-                  0x00,
-                  0x30,
-                  0x81,
-                  0x80,
-                  0x00,
-                  0x80,
-                  0xff,
-                  0xf0,
-                  0x04,
-                  0x00,
-                  0x00,
-                  0x00,
-                  0x00,
-                  0x3f,
-                  0x00,
-                  0x00,
-                  uint8_t(body.size() + 5),
-                  0x1f,
-                  0x20,
-                  0x00,
-                  0x00,
-                  uint8_t(body.size())};
-    good.insert(good.end(), body.begin(), body.end());
+    // A private stream PES header without a PTS around the statement.
+    Bytes good = {0x00, 0x00, 0x01, 0xbd, 0x00, 0x30, 0x81, 0x80, 0x00};
+    test::append(good, test::captionStatement(body));
     for (int i = 0; i < 20000; ++i) {
         Bytes p = good;
         rng.damage(p, 1 + int(rng.below(5)));

@@ -4,6 +4,8 @@
 // output, as the window sees them when it takes on its UI thread.
 #include "engine/EngineOutputs.h"
 
+#include <vector>
+
 namespace kobal::test {
 
 class OutputTap {
@@ -38,6 +40,12 @@ private:
         if (o.streamEstablished) onStreamEstablished();
         for (const auto& m : o.messages) onMessage(m);
     }
+};
+
+// Keeps the caption screens it is given, in order.
+struct CaptionTap : OutputTap {
+    std::vector<CaptionBlock> captions;
+    void onCaption(const CaptionBlock& b) override { captions.push_back(b); }
 };
 
 } // namespace kobal::test

@@ -61,11 +61,6 @@ Bytes withPointer(const std::vector<uint8_t>& section) {
     return p;
 }
 
-struct Host : test::OutputTap {
-    std::vector<CaptionBlock> captions;
-    void onCaption(const CaptionBlock& b) override { captions.push_back(b); }
-};
-
 } // namespace
 
 TEST(ServiceInfoRoundTrip, EveryPresetStationNameComesBackFromTheSdt) {
@@ -120,7 +115,7 @@ TEST(ServiceInfoRoundTrip, TitlesTextsAndTimesOfADayOfProgrammes) {
 }
 
 TEST(ServiceInfoRoundTrip, CaptionLinesComeBackWithTheirColours) {
-    Host host;
+    test::CaptionTap host;
     ServiceInfoReader r(&host.sink);
     for (long n = 0; n < 12; ++n) {
         auto lines = veltra::captionLinesFor(u"ニュース7　きょうの天気", n);

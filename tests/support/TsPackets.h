@@ -1,6 +1,6 @@
 #pragma once
 // Builds transport-stream bytes for the tests: packets with adaptation fields, null packets,
-// section and PES packets, PMT sections, H.264 access units and ADTS frames.
+// section and PES packets, PMT sections, H.264 access units, ADTS frames and caption statements.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -160,6 +160,20 @@ inline Bytes adts(size_t length, int declared = -1, uint8_t fill = 0x21) {
     f[5] = uint8_t(((l & 7) << 5) | 0x1F);
     f[6] = 0xFC;
     return f;
+}
+
+// PES data of a caption statement with one data unit: data group `group` (0x04: the first
+// language's statement), time control mode `timeMode` (1 and 2 add a 5-byte time field).
+inline Bytes captionStatement(const Bytes& body, uint8_t unitParameter = 0x20, int timeMode = 0,
+                              uint8_t group = 0x04) {
+    Bytes d = {0x80, 0xff, 0xf0, group, 0x00, 0x00, 0x00, 0x00, uint8_t(0x3f | (timeMode << 6))};
+    if (timeMode == 1 || timeMode == 2) d.insert(d.end(), {0x00, 0x00, 0x00, 0x00, 0x00});
+    const size_t loop = body.size() + 5;
+    d.insert(d.end(), {uint8_t(loop >> 16), uint8_t(loop >> 8), uint8_t(loop)});
+    d.insert(d.end(), {0x1f, unitParameter, uint8_t(body.size() >> 16), uint8_t(body.size() >> 8),
+                       uint8_t(body.size())});
+    append(d, body);
+    return d;
 }
 
 } // namespace kobal::test
