@@ -76,10 +76,11 @@ std::string makeStream(const std::string& name, const std::string& options, int 
 }
 
 // kobal_tsdump's report on a file (with every record's size), empty when the run failed.
-std::string dumpFile(const std::string& file) {
+std::string dumpFile(const std::string& file, const std::string& options = "") {
     std::string json;
-    const int status = runCommand(
-        "timeout 120 " + tool("kobal_tsdump") + " --sizes '" + file + "' 2>/dev/null", &json);
+    const int status = runCommand("timeout 120 " + tool("kobal_tsdump") + " --sizes " + options +
+                                      " '" + file + "' 2>/dev/null",
+                                  &json);
     EXPECT_EQ(status, 0) << file;
     return status == 0 ? json : std::string();
 }
@@ -88,7 +89,7 @@ std::string dumpFile(const std::string& file) {
 
 TEST(TsdumpEndToEnd, EveryFrameOfAFileReachesTheLinkWholeAndInOrder) {
     const std::string file = makeStream("clean.ts", "");
-    const std::string json = dumpFile(file);
+    const std::string json = dumpFile(file, "--stats");
     ASSERT_FALSE(json.empty());
     EXPECT_EQ(jsonText(json, "delivery_state"), "0xAA");
     EXPECT_NE(json.find("\"before_frames\": true"), std::string::npos);
@@ -118,6 +119,9 @@ TEST(TsdumpEndToEnd, EveryFrameOfAFileReachesTheLinkWholeAndInOrder) {
         << "audio records are not the stream's ADTS frames";
     EXPECT_LT(v, 40u);  // the first IDR comes within a couple of seconds
     EXPECT_LT(a, 150u); // and the sound starts with it
+    // The tool times the first record from the IDR picture it belongs to, not a later one.
+    EXPECT_GE(jsonInt(json, "first_video_after_idr_ms"), 0);
+    EXPECT_GE(jsonInt(json, "first_video_after_whole_idr_ms"), 0);
 }
 
 TEST(TsdumpEndToEnd, DamagedStreamsPlayThroughWithoutOverrun) {

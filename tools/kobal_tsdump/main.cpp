@@ -113,8 +113,6 @@ private:
 // parse thread's two-chunk hold-back). Notes when the first IDR slice on the video PID passes.
 class StreamTap {
 public:
-    StreamTap(StreamEngine& engine) : engine_(engine) {}
-
     bool openFile(const std::string& path) {
         file_.open(path, std::ios::binary);
         fromFile_ = true;
@@ -172,13 +170,22 @@ private:
         }
     }
 
+    // The video PID is taken from the stream itself (the first PES start of a video stream
+    // id): the engine learns it from the PMT on the parse thread, chunks after the reader, so
+    // waiting for the engine's PID would miss the first IDR picture and time a later one.
     void lookForIdr(const unsigned char* chunk) {
         if (firstChunkAt_ == Clock::time_point{}) firstChunkAt_ = Clock::now();
-        const uint16_t video = engine_.pids.video;
-        if (video == kNoPid) return;
         for (int off = 0; off + 188 <= 1128; off += 188) {
             const unsigned char* p = chunk + off;
-            if (p[0] != 0x47 || (((p[1] & 0x1F) << 8) | p[2]) != video) continue;
+            if (p[0] != 0x47) continue;
+            const uint16_t pid = uint16_t(((p[1] & 0x1F) << 8) | p[2]);
+            if (videoPid_ == kNoPid && (p[1] & 0x40) && (p[3] & 0x10)) {
+                const int at = (p[3] & 0x20) ? 5 + p[4] : 4;
+                if (at + 4 <= 188 && p[at] == 0 && p[at + 1] == 0 && p[at + 2] == 1 &&
+                    (p[at + 3] & 0xF0) == 0xE0)
+                    videoPid_ = pid;
+            }
+            if (pid != videoPid_) continue;
             if (idrSeen_) {
                 // The next PES start on the video PID: the IDR picture has arrived whole.
                 if (p[1] & 0x40) {
@@ -198,7 +205,7 @@ private:
         }
     }
 
-    StreamEngine& engine_;
+    uint16_t videoPid_ = kNoPid;
     CTDMBDll* tuner_ = nullptr;
     std::ifstream file_;
     bool fromFile_ = false;
@@ -259,7 +266,7 @@ int main(int argc, char** argv) {
     DumpHost host;
     TunerSession session(host);
     host.listen(session.outputs());
-    StreamTap tap(session.engine());
+    StreamTap tap;
     if (!o.file.empty() && !tap.openFile(o.file)) {
         std::fprintf(stderr, "kobal_tsdump: cannot read %s\n", o.file.c_str());
         return 1;
