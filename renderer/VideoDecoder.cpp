@@ -44,6 +44,7 @@ public:
         }
     }
     bool ok() const { return !bad_; }
+    size_t position() const { return pos_; }
     uint32_t bit() {
         if (pos_ >= rbsp_.size() * 8) {
             bad_ = true;
@@ -79,6 +80,44 @@ private:
     size_t pos_ = 0;
     bool bad_ = false;
 };
+
+// NAL unit payload without its emulation prevention bytes, and back.
+std::vector<uint8_t> unescape(const uint8_t* d, size_t n) {
+    std::vector<uint8_t> out;
+    out.reserve(n);
+    int zeros = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (zeros >= 2 && d[i] == 3) {
+            zeros = 0;
+            continue;
+        }
+        out.push_back(d[i]);
+        zeros = d[i] == 0 ? zeros + 1 : 0;
+    }
+    return out;
+}
+
+void appendEscaped(const std::vector<uint8_t>& rbsp, std::vector<uint8_t>& out) {
+    int zeros = 0;
+    for (uint8_t b : rbsp) {
+        if (zeros >= 2 && b <= 3) {
+            out.push_back(3);
+            zeros = 0;
+        }
+        out.push_back(b);
+        zeros = b == 0 ? zeros + 1 : 0;
+    }
+}
+
+void writeBits(std::vector<uint8_t>& rbsp, size_t pos, int n, uint32_t value) {
+    for (int i = n - 1; i >= 0; --i, ++pos) {
+        const uint8_t mask = uint8_t(0x80 >> (pos % 8));
+        if ((value >> i) & 1)
+            rbsp[pos / 8] |= mask;
+        else
+            rbsp[pos / 8] &= uint8_t(~mask);
+    }
+}
 
 void skipScalingList(BitReader& r, int size) {
     int last = 8, next = 8;
@@ -137,6 +176,26 @@ bool VideoDecoder::parseSps(const uint8_t* p, size_t n) {
     return true;
 }
 
+VideoDecoder::SliceNumbers VideoDecoder::readSliceNumbers(const uint8_t* payload, size_t left,
+                                                          bool idr) const {
+    SliceNumbers s;
+    BitReader r(payload, left);
+    r.ue(); // first macroblock
+    r.ue(); // slice type
+    r.ue(); // picture parameter set
+    if (separatePlanes_) r.bits(2);
+    s.frameNumPos = r.position();
+    s.frameNum = int(r.bits(log2MaxFrameNum_));
+    if (!frameMbsOnly_ && (s.field = r.bit())) r.bit();
+    if (idr) r.ue(); // IDR picture id
+    if (log2MaxPocLsb_) {
+        s.pocLsbPos = r.position();
+        s.pocLsb = int(r.bits(log2MaxPocLsb_));
+    }
+    s.ok = r.ok();
+    return s;
+}
+
 VideoDecoder::SliceCheck VideoDecoder::checkSlices(const uint8_t* d, size_t n) {
     SliceCheck check;
     for (size_t i = 0; i + 3 < n; ++i) {
@@ -150,28 +209,25 @@ VideoDecoder::SliceCheck VideoDecoder::checkSlices(const uint8_t* d, size_t n) {
         } else if (type == 1 || type == 5) {
             // The first slice tells the picture's frame number and order count.
             if (log2MaxFrameNum_ == 0) return check;
-            BitReader r(payload, left);
-            r.ue(); // first macroblock
-            r.ue(); // slice type
-            r.ue(); // picture parameter set
-            if (separatePlanes_) r.bits(2);
-            const int frameNum = int(r.bits(log2MaxFrameNum_));
-            bool field = false;
-            if (!frameMbsOnly_ && (field = r.bit())) r.bit();
-            if (type == 5) r.ue(); // IDR picture id
-            const int pocLsb = log2MaxPocLsb_ ? int(r.bits(log2MaxPocLsb_)) : -1;
-            if (!r.ok()) return check;
+            const SliceNumbers s = readSliceNumbers(payload, left, type == 5);
+            if (!s.ok) return check;
             const bool reference = (header >> 5) & 3;
             if (type == 5) {
+                frameNumShift_ = pocLsbShift_ = 0;
                 prevRefFrameNum_ = 0;
-                prevPocLsb_ = pocLsb;
+                prevPocLsb_ = s.pocLsb;
                 return check;
             }
+            // Numbers as the decoder is given them (renumbered after a lost IDR).
+            const int maxFrameNum = 1 << log2MaxFrameNum_;
+            const int maxPocLsb = log2MaxPocLsb_ ? 1 << log2MaxPocLsb_ : 1;
+            int frameNum = (s.frameNum + frameNumShift_) % maxFrameNum;
+            int pocLsb = s.pocLsb >= 0 ? (s.pocLsb + pocLsbShift_) % maxPocLsb : -1;
+            const int next = prevRefFrameNum_ >= 0 ? (prevRefFrameNum_ + 1) % maxFrameNum : -1;
             if (!gapsAllowed_ && prevRefFrameNum_ >= 0) {
                 // A picture numbers itself one past the last reference picture (the same for
                 // the second field of a pair). Frame number 1 also follows a picture that
                 // reset the numbering.
-                const int next = (prevRefFrameNum_ + 1) % (1 << log2MaxFrameNum_);
                 check.gap = frameNum != prevRefFrameNum_ && frameNum != next && frameNum != 1;
             }
             // Pictures count upwards from their IDR, and the decoder shows them in that order.
@@ -179,14 +235,25 @@ VideoDecoder::SliceCheck VideoDecoder::checkSlices(const uint8_t* d, size_t n) {
             // read smaller (within half their range), and counts made from frame numbers miss
             // the wrap hidden in the gap. The decoder would then hold every picture up to the
             // next IDR back as out of order.
-            if (pocLsb >= 0 && prevPocLsb_ >= 0 && !field) {
-                const int half = 1 << (log2MaxPocLsb_ - 1);
+            if (pocLsb >= 0 && prevPocLsb_ >= 0 && !s.field) {
+                const int half = maxPocLsb / 2;
                 check.countRestarted = (pocLsb < prevPocLsb_ && prevPocLsb_ - pocLsb < half) ||
                                        (pocLsb > prevPocLsb_ && pocLsb - prevPocLsb_ > half);
             } else if (pocType_ == 2 && prevRefFrameNum_ >= 0) {
-                const int next = (prevRefFrameNum_ + 1) % (1 << log2MaxFrameNum_);
                 check.countRestarted =
                     frameNum > 0 && frameNum < prevRefFrameNum_ && frameNum != next;
+            }
+            if (check.countRestarted && !s.field) {
+                // The group goes on from the last picture decoded: its pictures are numbered
+                // as if they followed it, so they take it as their reference and count on.
+                frameNumShift_ = (frameNumShift_ + next - frameNum + maxFrameNum) % maxFrameNum;
+                frameNum = next;
+                if (pocLsb >= 0 && prevPocLsb_ >= 0) {
+                    const int want = (prevPocLsb_ + 2) % maxPocLsb;
+                    pocLsbShift_ = (pocLsbShift_ + want - pocLsb + maxPocLsb) % maxPocLsb;
+                    pocLsb = want;
+                }
+                check.gap = false;
             }
             if (reference) {
                 prevRefFrameNum_ = frameNum;
@@ -197,6 +264,38 @@ VideoDecoder::SliceCheck VideoDecoder::checkSlices(const uint8_t* d, size_t n) {
         i += 2;
     }
     return check;
+}
+
+void VideoDecoder::renumber(const uint8_t* d, size_t n, std::vector<uint8_t>& out) const {
+    out.clear();
+    out.reserve(n + 16);
+    const int maxFrameNum = 1 << log2MaxFrameNum_;
+    const int maxPocLsb = log2MaxPocLsb_ ? 1 << log2MaxPocLsb_ : 1;
+    size_t copied = 0;
+    for (size_t i = 0; i + 3 < n; ++i) {
+        if (d[i] != 0 || d[i + 1] != 0 || d[i + 2] != 1) continue;
+        const size_t begin = i + 4; // after the NAL header byte
+        size_t end = begin;
+        while (end + 2 < n && !(d[end] == 0 && d[end + 1] == 0 && d[end + 2] <= 1)) ++end;
+        if (end + 2 >= n) end = n;
+        while (end > begin && d[end - 1] == 0) --end; // zeros of the next start code stay
+        if ((d[i + 3] & 0x1F) == 1 && end > begin) {
+            const SliceNumbers s = readSliceNumbers(d + begin, end - begin, false);
+            if (s.ok) {
+                std::vector<uint8_t> rbsp = unescape(d + begin, end - begin);
+                writeBits(rbsp, s.frameNumPos, log2MaxFrameNum_,
+                          uint32_t((s.frameNum + frameNumShift_) % maxFrameNum));
+                if (s.pocLsb >= 0)
+                    writeBits(rbsp, s.pocLsbPos, log2MaxPocLsb_,
+                              uint32_t((s.pocLsb + pocLsbShift_) % maxPocLsb));
+                out.insert(out.end(), d + copied, d + begin);
+                appendEscaped(rbsp, out);
+                copied = end;
+            }
+        }
+        i = end > i + 2 ? end - 1 : i + 2;
+    }
+    out.insert(out.end(), d + copied, d + n);
 }
 
 VideoDecoder::VideoDecoder() {
@@ -226,7 +325,7 @@ void VideoDecoder::flush() {
     haveReference_ = false;
     prevRefFrameNum_ = -1;
     prevPocLsb_ = -1;
-    lastIdr_.clear();
+    frameNumShift_ = pocLsbShift_ = 0;
 }
 
 bool VideoDecoder::send(const uint8_t* data, size_t size, int64_t ptsUs) {
@@ -238,21 +337,6 @@ bool VideoDecoder::send(const uint8_t* data, size_t size, int64_t ptsUs) {
     const int rc = avcodec_send_packet(ctx_, pkt_);
     av_packet_unref(pkt_);
     return rc >= 0 || rc == AVERROR(EAGAIN);
-}
-
-void VideoDecoder::restartCountWithLastIdr() {
-    // The last IDR stands in for the lost one: the pictures after it count from it again and
-    // take it as their reference. Its own picture is older than the one on screen and is not
-    // shown.
-    if (!send(lastIdr_.data(), lastIdr_.size(), AV_NOPTS_VALUE)) return;
-    for (;;) {
-        AVFrame* f = av_frame_alloc();
-        if (!f) return;
-        const int rc = avcodec_receive_frame(ctx_, f);
-        av_frame_free(&f);
-        if (rc < 0) break;
-    }
-    ++restarted_;
 }
 
 void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool key,
@@ -272,13 +356,17 @@ void VideoDecoder::decode(const uint8_t* data, size_t size, int64_t ptsUs, bool 
         }
         waitIdr_ = false;
     }
-    if (check.countRestarted && !idr && !lastIdr_.empty()) restartCountWithLastIdr();
+    if (check.countRestarted) ++renumbered_;
+    if (!idr && (frameNumShift_ || pocLsbShift_)) {
+        renumber(data, size, renumberedUnit_);
+        data = renumberedUnit_.data();
+        size = renumberedUnit_.size();
+    }
     if (!send(data, size, ptsUs)) {
         // Nothing of it could be used: a missing unit, as far as the pictures after it go.
         ++dropped_;
         return;
     }
-    if (idr && size <= kMaxKeptIdr) lastIdr_.assign(data, data + size);
     for (;;) {
         AVFrame* f = av_frame_alloc();
         if (!f) return;

@@ -3,8 +3,10 @@
 // Weak reception is normal for a handheld receiver: a damaged access unit is decoded with the
 // damage concealed by the decoder, and a missing one (marked by the source or the queue, or
 // seen as a jump in the frame numbers) is stood in for by the last picture decoded, so the
-// picture keeps moving. Decoding waits for an IDR picture only when there is no picture to
-// conceal with: at the start and after a seek or flush.
+// picture keeps moving. A lost IDR picture too: the pictures of its group are numbered on from
+// the last picture decoded, so they take it as their reference. Decoding waits for an IDR
+// picture only when there is no picture to conceal with: at the start and after a seek or
+// flush.
 #include "MediaTypes.h"
 
 #include <QImage>
@@ -46,22 +48,29 @@ public:
     size_t decodedPictures() const { return decoded_; }
     size_t concealedPictures() const { return concealed_; }
 
-    // Times the last IDR was fed again because the one starting the pictures' count was lost.
-    size_t restartedCounts() const { return restarted_; }
+    // Groups whose IDR was lost and whose pictures were numbered on from the last picture.
+    size_t renumberedGroups() const { return renumbered_; }
 
 private:
     struct SliceCheck {
         bool gap = false;            // frame numbers jumped: units were lost
         bool countRestarted = false; // the order count went back: an IDR was lost
     };
+    // A slice header's frame number and order count, and where they sit (bit positions in
+    // the payload without emulation prevention bytes).
+    struct SliceNumbers {
+        bool ok = false, field = false;
+        int frameNum = 0, pocLsb = -1;
+        size_t frameNumPos = 0, pocLsbPos = 0;
+    };
+    SliceNumbers readSliceNumbers(const uint8_t* payload, size_t size, bool idr) const;
     // Frame numbers of reference pictures follow each other, and order counts rise from the
-    // last IDR.
+    // last IDR; when they start again without one, the renumbering below begins.
     SliceCheck checkSlices(const uint8_t* data, size_t size);
+    // The access unit with its slices' frame numbers and order counts moved on by the shifts.
+    void renumber(const uint8_t* data, size_t size, std::vector<uint8_t>& out) const;
     bool parseSps(const uint8_t* payload, size_t size);
     bool send(const uint8_t* data, size_t size, int64_t ptsUs);
-    void restartCountWithLastIdr();
-
-    static constexpr size_t kMaxKeptIdr = 1u << 20;
 
     AVCodecContext* ctx_ = nullptr;
     AVPacket* pkt_ = nullptr;
@@ -73,8 +82,11 @@ private:
     bool gapsAllowed_ = false, separatePlanes_ = false, frameMbsOnly_ = true;
     int prevRefFrameNum_ = -1;
     int prevPocLsb_ = -1;
-    std::vector<uint8_t> lastIdr_; // the last IDR access unit fed, parameter sets included
-    size_t dropped_ = 0, decoded_ = 0, concealed_ = 0, restarted_ = 0;
+    // Added to the frame numbers and order counts of the pictures after a lost IDR, until the
+    // next IDR.
+    int frameNumShift_ = 0, pocLsbShift_ = 0;
+    std::vector<uint8_t> renumberedUnit_;
+    size_t dropped_ = 0, decoded_ = 0, concealed_ = 0, renumbered_ = 0;
 };
 
 // Converts decoded pictures into RGB32 images of a requested size. Keeps its scaler between

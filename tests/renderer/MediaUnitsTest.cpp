@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -44,6 +45,17 @@ std::vector<MediaPacket> readPackets(const std::string& path) {
         out.push_back(std::move(p));
     }
     return out;
+}
+
+// Mean absolute difference of two pictures' luma.
+double lumaDifference(const AVFrame* a, const AVFrame* b) {
+    if (a->width != b->width || a->height != b->height) return 255;
+    double sum = 0;
+    for (int y = 0; y < a->height; ++y)
+        for (int x = 0; x < a->width; ++x)
+            sum += std::abs(int(a->data[0][y * a->linesize[0] + x]) -
+                            int(b->data[0][y * b->linesize[0] + x]));
+    return sum / (double(a->width) * a->height);
 }
 
 // The pictures of a file, in order.
@@ -498,6 +510,18 @@ TEST(VideoDecoder, ADamagedStreamKeepsMovingAndAJoinWaitsForAnIdrPicture) {
     for (size_t i = 46; i < 55; ++i) feed(i);
     ASSERT_EQ(frames.size(), 9u);
     for (size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i]->pts, video[46 + i].ptsUs);
+    // They build on the last picture shown, not on an older IDR: the picture goes on from
+    // where it was instead of jumping back a group.
+    VideoDecoder clean;
+    std::vector<FramePtr> truth;
+    for (size_t i = 30; i < 47; ++i)
+        clean.decode(video[i].data.data(), video[i].data.size(), video[i].ptsUs, video[i].key,
+                     truth);
+    ASSERT_EQ(truth.size(), 17u);
+    const AVFrame* olderIdr = truth.front().get();
+    const AVFrame* wanted = truth.back().get();
+    EXPECT_LT(lumaDifference(frames[0].get(), wanted),
+              lumaDifference(frames[0].get(), olderIdr) / 2);
     // Random bytes and empty units never crash.
     std::vector<uint8_t> junk(5000);
     for (size_t i = 0; i < junk.size(); ++i) junk[i] = uint8_t(i * 37 + 11);
