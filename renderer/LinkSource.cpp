@@ -180,6 +180,7 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
             std::lock_guard<std::mutex> lk(recLock_);
             if (recorder_.active()) recorder_.write(p);
         }
+        if (video) ++videoQueued_;
         queue_.push(std::move(p));
         return;
     }

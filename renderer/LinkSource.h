@@ -53,6 +53,7 @@ public:
     // Statistics for tools and tests.
     size_t recordsTaken() const { return records_; }
     size_t recordsDropped() const { return dropped_; }
+    size_t videoQueued() const { return videoQueued_; } // access units handed to the presenter
 
     // Handles one record as taken from the link (public for tests that feed records directly).
     void handleRecord(const uint8_t* data, size_t size);
@@ -80,7 +81,7 @@ private:
     bool videoGap_ = false; // a video record was dropped since the last one queued
     mutable std::mutex recLock_;
     TsRecorder recorder_;
-    std::atomic<size_t> records_{0}, dropped_{0};
+    std::atomic<size_t> records_{0}, dropped_{0}, videoQueued_{0};
 };
 
 } // namespace kobal::render

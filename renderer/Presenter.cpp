@@ -90,6 +90,16 @@ int64_t Presenter::longestPictureGapMs() const {
     return std::max(longestGapMs_.load(), last ? steadyMs() - last : 0);
 }
 
+Presenter::VideoCounts Presenter::videoCounts() const {
+    VideoCounts c;
+    c.units = videoUnits_;
+    c.dropped = videoDropped_;
+    c.decoded = videoDecoded_;
+    c.concealed = videoConcealed_;
+    c.renumbered = videoRenumbered_;
+    return c;
+}
+
 void Presenter::flush(int64_t targetUs, const std::function<void()>& moveSource) {
     std::lock_guard<std::mutex> lk(work_);
     if (moveSource) moveSource();
@@ -204,6 +214,11 @@ void Presenter::handle(MediaPacket& p) {
         if (p.key && firstIdrMs_ == 0) firstIdrMs_ = p.arrivalMs ? p.arrivalMs : steadyMs();
         std::vector<FramePtr> frames;
         video_->decode(p.data.data(), p.data.size(), p.ptsUs, p.key, frames, p.afterGap);
+        ++videoUnits_;
+        videoDropped_ = video_->droppedUnits();
+        videoDecoded_ = video_->decodedPictures();
+        videoConcealed_ = video_->concealedPictures();
+        videoRenumbered_ = video_->renumberedGroups();
         for (auto& f : frames) {
             // A seek lands before the target, on an IDR picture: what leads up to the target
             // is decoded but not shown.

@@ -63,6 +63,15 @@ public:
     int64_t firstPictureLatencyMs() const { return firstPictureLatencyMs_.load(); }
     size_t picturesShown() const { return shown_.load(); }
     size_t picturesSkipped() const { return skipped_.load(); }
+    // What became of the video units taken from the queue.
+    struct VideoCounts {
+        size_t units = 0;      // handed to the decoder
+        size_t dropped = 0;    // not decoded: no picture to start from yet
+        size_t decoded = 0;    // pictures out of the decoder
+        size_t concealed = 0;  // of these, with damage the decoder concealed
+        size_t renumbered = 0; // groups that lost their IDR, numbered on
+    };
+    VideoCounts videoCounts() const;
     // Longest wait between two pictures shown (ms, wall clock), pauses excluded.
     int64_t longestPictureGapMs() const;
     // Time of the picture shown last (INT64_MIN before the first).
@@ -125,6 +134,8 @@ private:
     QSize videoSize_;
     std::atomic<int64_t> firstPictureLatencyMs_{-1};
     std::atomic<size_t> shown_{0}, skipped_{0};
+    std::atomic<size_t> videoUnits_{0}, videoDropped_{0}, videoDecoded_{0}, videoConcealed_{0},
+        videoRenumbered_{0};
     std::atomic<int64_t> longestGapMs_{0};
     std::atomic<int64_t> lastShownMs_{0}; // 0: none since the start or the last pause
     std::atomic<int64_t> lastShownUs_{INT64_MIN};

@@ -4,6 +4,8 @@
 //   kobal_grab --area 7 --slot 14 --seconds 12 --png p.png [--record r.rec] [--size 320x180]
 //   kobal_grab FILE.rec --seconds N --png p.png [--size WxH]
 //
+//   --first N:PREFIX saves the first N pictures shown as PREFIX1.png … (to look at what a
+//   damaged start puts on screen).
 //   --timeshift AT:FOR pauses the live picture AT seconds in for FOR seconds (time shift).
 //   --record is for live channels only (a file is refused). It stores the path under
 //   [RECControl] FileName of config.ini (kobal::config), as the player does.
@@ -51,12 +53,14 @@ struct Options {
     std::string file;
     int width = 320, height = 180;
     double pauseAt = -1, pauseFor = 0; // time shift: pause the live picture for a while
+    int firstCount = 0;                // save the first pictures shown
+    std::string firstPrefix;
 };
 
 void usage() {
     std::fprintf(stderr,
                  "usage: kobal_grab --area A --slot S --seconds N --png P.png [--record R.rec] "
-                 "[--size WxH] [--timeshift AT:FOR]\n"
+                 "[--size WxH] [--timeshift AT:FOR] [--first N:PREFIX]\n"
                  "       kobal_grab FILE.rec --seconds N --png P.png [--size WxH]\n");
 }
 
@@ -150,6 +154,11 @@ bool parse(int argc, char** argv, Options& o) {
             o.record = v;
         else if (a == "--timeshift" && (v = next())) {
             if (std::sscanf(v, "%lf:%lf", &o.pauseAt, &o.pauseFor) != 2) return false;
+        } else if (a == "--first" && (v = next())) {
+            const char* colon = std::strchr(v, ':');
+            if (!colon || colon[1] == 0) return false;
+            o.firstCount = std::atoi(v);
+            o.firstPrefix = colon + 1;
         } else if (a == "--size" && (v = next())) {
             if (std::sscanf(v, "%dx%d", &o.width, &o.height) != 2) return false;
         } else if (!a.empty() && a[0] != '-' && o.file.empty())
@@ -232,6 +241,27 @@ int main(int argc, char** argv) {
         std::printf("duration: %.2f s\n", double(d) / kUnitsPerSecond);
     }
 
+    // The first pictures are caught by a quick poll of their own.
+    int64_t firstShownMs = -1;
+    int firstSaved = 0;
+    size_t seenShown = 0;
+    QTimer firstPoll;
+    firstPoll.setInterval(5);
+    QObject::connect(&firstPoll, &QTimer::timeout, [&] {
+        Presenter* p = graph.presenter();
+        const size_t shown = p ? p->picturesShown() : 0;
+        if (shown > 0 && firstShownMs < 0) firstShownMs = steadyMs() - t0;
+        if (shown != seenShown && firstSaved < o.firstCount) {
+            seenShown = shown;
+            const QImage picture = graph.currentPicture();
+            if (!picture.isNull())
+                picture.save(
+                    QString::fromStdString(o.firstPrefix + std::to_string(++firstSaved) + ".png"));
+        }
+        if (firstShownMs >= 0 && firstSaved >= o.firstCount) firstPoll.stop();
+    });
+    firstPoll.start();
+
     bool recording = false, pausedOnce = false, resumed = false;
     long peakRss = 0;
     QTimer poll;
@@ -288,6 +318,32 @@ int main(int argc, char** argv) {
     if (p && p->firstPictureLatencyMs() >= 0)
         std::printf("first picture: %lld ms after the first IDR\n",
                     static_cast<long long>(p->firstPictureLatencyMs()));
+    if (firstShownMs >= 0)
+        std::printf("first picture: %lld ms after the start\n",
+                    static_cast<long long>(firstShownMs));
+        // Where the pictures went, stage by stage.
+#ifdef KOBAL_GRAB_LIVE
+    if (session) {
+        const kobal::FramerStats f = session->engine().framer().stats();
+        const kobal::EngineCounters c = session->engine().counters();
+        std::printf("engine: %llu video units parsed, %llu access units cut, %llu sent "
+                    "(%llu too long, %llu sends failed)\n",
+                    static_cast<unsigned long long>(c.videoUnits),
+                    static_cast<unsigned long long>(f.videoCut),
+                    static_cast<unsigned long long>(f.videoSent),
+                    static_cast<unsigned long long>(f.videoOversize),
+                    static_cast<unsigned long long>(f.sendFailures));
+    }
+#endif
+    if (LinkSource* link = graph.linkSource())
+        std::printf("link: %zu records taken, %zu dropped, %zu access units queued\n",
+                    link->recordsTaken(), link->recordsDropped(), link->videoQueued());
+    if (p) {
+        const Presenter::VideoCounts v = p->videoCounts();
+        std::printf("decoder: %zu units in, %zu dropped before the first IDR, %zu pictures "
+                    "(%zu concealed), %zu groups renumbered after a lost IDR\n",
+                    v.units, v.dropped, v.decoded, v.concealed, v.renumbered);
+    }
     std::printf("cpu: %.2f s in %.2f s wall = %.1f %% of one core\n", cpu, wall,
                 wall > 0 ? 100.0 * cpu / wall : 0.0);
     const double rendererCpu = threadCpuSeconds("kobal-", false);
