@@ -110,7 +110,10 @@ struct CFolderTree::Shared {
         for (;;) {
             wake.wait(held, [this] { return stop || !jobs.empty(); });
             if (stop) return;
-            auto [item, path] = jobs.front();
+            // Named copies, not a structured binding: clang 14 (the sanitizer build) cannot
+            // capture a binding in the lambda below.
+            QTreeWidgetItem* const item = jobs.front().first;
+            const std::string path = std::move(jobs.front().second);
             jobs.pop_front();
             held.unlock();
             std::vector<FolderEntry> entries = listSubfolders(path);
