@@ -165,6 +165,13 @@ void EsFramer::frameAudio(const uint8_t* unit, size_t length, AudioFrameRecord& 
     }
 }
 
+void EsFramer::reset() {
+    videoCarryLength_ = audioCarryLength_ = 0;
+    videoSent_ = videoBytes_ = audioSent_ = audioBytes_ = 0;
+    videoCut_ = audioCut_ = videoOversize_ = sendFailures_ = announcements_ = 0;
+    firstVideoTs_ = firstAudioTs_ = -1;
+}
+
 FramerStats EsFramer::stats() const {
     FramerStats s;
     s.videoSent = videoSent_;

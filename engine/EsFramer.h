@@ -58,6 +58,9 @@ public:
     void frameVideo(const uint8_t* unit, size_t length, records::VideoFrameRecord& record);
     void frameAudio(const uint8_t* unit, size_t length, records::AudioFrameRecord& record);
 
+    // Back to where a new framer starts (no carries, counters at zero), keeping the buffers.
+    void reset();
+
     FramerStats stats() const;
     size_t videoCarry() const { return videoCarryLength_; }
     size_t audioCarry() const { return audioCarryLength_; }
