@@ -293,6 +293,7 @@ private:
     void refreshSeekBar();
     void refreshRecordToggle();
     bool recordToggleActs() const;
+    void recordingFailed();
 
     void closeSequence();
     void buildControls();

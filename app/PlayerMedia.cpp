@@ -160,6 +160,19 @@ void CPlayerDlg::ToggleRecording() {
     if (!(wasRecording && s_.recording)) reservedRecording_ = false;
 }
 
+// The renderer could write no more (the disk filled up, most often) and closed the file: what
+// it holds plays. The window stops showing "REC" and says why instead of counting on.
+void CPlayerDlg::recordingFailed() {
+    if (!s_.recording) return;
+    StopRecording(false);
+    const QString text =
+        media::enoughSpaceToRecord(recordFolder())
+            ? QStringLiteral("録画ファイルに書き込めないため、録画を停止しました。")
+            : QStringLiteral("ディスク容量が不足しています。");
+    showMessage(text, 200);
+    setStatus(text);
+}
+
 void CPlayerDlg::recordTimer() {
     const long long e = tickMs() - recordStartMs_;
     const int second = int(e / 1000 % 60);
@@ -328,6 +341,10 @@ void CPlayerDlg::playEntry(int index) {
 }
 
 void CPlayerDlg::onGraphEvent(long code) {
+    if (code == render::EC_RECORDING_STOPPED) {
+        recordingFailed();
+        return;
+    }
     if (code != render::EC_COMPLETE || s_.sourceKind != 3) return;
     // The index moves on; the next entry plays when it is chosen in the playlist.
     playlist_.advance();

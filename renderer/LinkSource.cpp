@@ -176,10 +176,15 @@ void LinkSource::handleRecord(const uint8_t* d, size_t n) {
         } else {
             p.data.assign(payload, payload + length);
         }
+        bool failedNow = false;
         {
             std::lock_guard<std::mutex> lk(recLock_);
-            if (recorder_.active()) recorder_.write(p);
+            if (recorder_.active()) {
+                recorder_.write(p);
+                failedNow = !recorder_.active() && recorder_.failed();
+            }
         }
+        if (failedNow && cb_.recordingFailed) cb_.recordingFailed();
         if (video) ++videoQueued_;
         queue_.push(std::move(p));
         return;

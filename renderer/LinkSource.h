@@ -34,6 +34,7 @@ class LinkSource : public Source {
 public:
     struct Callbacks {
         std::function<void(int)> audioChannel; // 0x109: 1 main, 2 sub (reader thread)
+        std::function<void()> recordingFailed; // a write failed, the file closed (reader thread)
     };
     LinkSource(RendererHost* host, PacketQueue& queue, Callbacks callbacks);
     ~LinkSource() override;

@@ -99,6 +99,7 @@ HRESULT MediaGraph::RenderFile(const std::string& name) {
         lcb.audioChannel = [this](int channel) {
             if (presenter_) presenter_->setAudioChannel(channel);
         };
+        lcb.recordingFailed = [this] { pushEvent(EC_RECORDING_STOPPED, 0, 0); };
         auto src = std::make_unique<LinkSource>(host_, *queue_, lcb);
         const HRESULT hr = src->open(name);
         if (failed(hr)) {

@@ -29,6 +29,9 @@ inline bool failed(HRESULT hr) {
 // Graph events.
 inline constexpr long EC_COMPLETE = 0x01;
 inline constexpr long EC_ERRORABORT = 0x03;
+// The recording ended by itself: a write failed (disk full, file system gone). The file is
+// closed and what was written plays. (In the range the graph's own events start at, EC_USER.)
+inline constexpr long EC_RECORDING_STOPPED = 0x8001;
 
 // Seeking capabilities.
 inline constexpr unsigned AM_SEEKING_CanSeekAbsolute = 0x1;

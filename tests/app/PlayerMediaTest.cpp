@@ -24,8 +24,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/resource.h>
 
 using namespace kobal;
 using namespace std::chrono_literals;
@@ -312,6 +314,24 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
     key.click();
     EXPECT_FALSE(dlg.state().recording);
     dlg.onCommand(cmd::kPlaybackPanel);
+
+    // The disk fills up (the file may grow to 64 KiB): the renderer closes the file, and the
+    // window stops showing "REC" and says why instead of counting on.
+    dlg.onCommand(cmd::kRecordStart);
+    ASSERT_TRUE(dlg.state().recording);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit full = old;
+    full.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    const bool stopped = test::pumpUntil([&] { return !dlg.state().recording; }, 10000ms);
+    setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_TRUE(stopped);
+    EXPECT_FALSE(dlg.panels().recording().blinking());
+    EXPECT_EQ(dlg.panels().messageLine().state().text,
+              QStringLiteral("録画ファイルに書き込めないため、録画を停止しました。"));
+    dlg.panels().clearMessage();
 
     // Held (time shift): two tunes in a row end it and open only the second channel.
     dlg.onCommand(cmd::kTimeShiftStart);
