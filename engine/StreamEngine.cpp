@@ -240,25 +240,29 @@ void StreamEngine::readerMain() {
             std::memset(buffer.data(), 0, buffer.size());
             timeout = 1;
         } else if (fired == WAIT_TIMEOUT_INDEX) {
-            // A poll that found nothing waits a little longer before the next: a one-segment
-            // stream brings a chunk about every 20 ms, and a poll every 6 ms would wake the
-            // thread three times for each. Once chunks come, polling is quick again.
-            if (!source_ || source_(buffer.data(), 0) == 0) {
-                timeout = kReaderIdlePollMs;
-                continue;
-            }
-            timeout = 1;
-            auto chunk = std::make_unique<Chunk>();
-            std::memcpy(chunk->data, buffer.data(), kChunkSize);
-            {
-                std::lock_guard<std::mutex> guard(chunkLock_);
-                if (chunks_.size() >= kChunkQueueMax) {
-                    chunks_.pop_front();
-                    ++chunksDropped_;
+            // Each pass takes what the tuner holds (up to kReaderChunksPerPass) and wakes the
+            // consumer once; then the reader sleeps kReaderIdlePollMs. A one-segment stream
+            // brings a chunk about every 20 ms: polling again 6 ms after each chunk woke the
+            // thread two or three times a chunk, and the consumer once a chunk.
+            timeout = kReaderIdlePollMs;
+            int taken = 0;
+            while (taken < kReaderChunksPerPass && source_ && source_(buffer.data(), 0) != 0) {
+                auto chunk = std::make_unique<Chunk>();
+                std::memcpy(chunk->data, buffer.data(), kChunkSize);
+                {
+                    std::lock_guard<std::mutex> guard(chunkLock_);
+                    if (chunks_.size() >= kChunkQueueMax) {
+                        chunks_.pop_front();
+                        ++chunksDropped_;
+                    }
+                    chunks_.push_back(std::move(chunk));
                 }
-                chunks_.push_back(std::move(chunk));
+                ++chunksRead_;
+                ++taken;
             }
-            ++chunksRead_;
+            // A full pass may have left more behind: look again soon.
+            if (taken == kReaderChunksPerPass) timeout = 1;
+            if (taken == 0) continue;
             const int mode = pipelineMode;
             if (mode == kModeAcquisition)
                 waits_[kDemux].semaphore->release();

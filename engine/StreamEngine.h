@@ -37,8 +37,10 @@ class SiSink;
 
 inline constexpr int kChunkSize = 1128;
 inline constexpr int kReaderBufferSize = 2256;
-// The reader's time-out after a poll that found nothing (after the 5 ms pause).
+// The reader's time-out between passes (after the 5 ms pause), and the most chunks one pass
+// takes from the tuner.
 inline constexpr int kReaderIdlePollMs = 15;
+inline constexpr int kReaderChunksPerPass = 4;
 inline constexpr int kDemuxBufferSize = 11280;
 inline constexpr int kDemuxKeep = 10152;
 inline constexpr int kDemuxProbeMin = 4512;

@@ -24,9 +24,12 @@ using Clock = std::chrono::steady_clock;
 
 // Wakes the waitAny() calls that hold a handle signalled in this process, so in-process signals
 // are seen at once and only cross-process ones need the poll. Waking only the waiters of that
-// handle keeps idle engine threads asleep while the others stream.
+// handle keeps idle engine threads asleep while the others stream. Each waiter sleeps under a
+// lock of its own: a woken thread that had to take the hub's lock, still held by its waker,
+// would go back to sleep at once (two context switches for every signal).
 struct Waiter {
     const std::vector<const void*>* keys = nullptr;
+    std::mutex m;
     std::condition_variable cv;
     bool woken = false;
 };
@@ -44,9 +47,13 @@ WakeHub& hub() {
 void wakeWaiters(const void* key) {
     WakeHub& h = hub();
     std::lock_guard<std::mutex> lock(h.m);
+    // The hub's lock keeps each waiter registered (alive) until its notify is done.
     for (Waiter* w : h.waiters) {
         if (std::find(w->keys->begin(), w->keys->end(), key) == w->keys->end()) continue;
-        w->woken = true;
+        {
+            std::lock_guard<std::mutex> own(w->m);
+            w->woken = true;
+        }
         w->cv.notify_one();
     }
 }
@@ -377,7 +384,7 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
     });
     for (;;) {
         {
-            std::lock_guard<std::mutex> lock(h.m);
+            std::lock_guard<std::mutex> lock(self.m);
             self.woken = false;
         }
         for (size_t i = 0; i < handles.size(); ++i) {
@@ -385,7 +392,7 @@ int WaitSet::waitAny(const std::vector<Waitable*>& handles, int timeoutMs) {
         }
         auto now = Clock::now();
         if (!noLimit && now >= deadline) return WAIT_TIMEOUT_INDEX;
-        std::unique_lock<std::mutex> lock(h.m);
+        std::unique_lock<std::mutex> lock(self.m);
         if (!polling && noLimit) {
             self.cv.wait(lock, [&] { return self.woken; });
             continue;

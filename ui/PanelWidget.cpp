@@ -15,6 +15,11 @@ void PanelWidget::refresh() {
     update();
 }
 
+void PanelWidget::refreshNow() {
+    picture_ = render(size(), devicePixelRatioF());
+    repaint();
+}
+
 void PanelWidget::paintEvent(QPaintEvent*) {
     // A move to a screen of another density is seen here, the only place that must know.
     if (picture_.isNull() || picture_.devicePixelRatio() != devicePixelRatioF() ||

@@ -20,6 +20,9 @@ protected:
     virtual QImage render(QSize size, qreal dpr) = 0;
     // Renders again and schedules one repaint.
     void refresh();
+    // Renders again and paints at once: for a step that runs on its own timer, whose update
+    // would otherwise be posted and wake the event loop a second time.
+    void refreshNow();
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -143,7 +143,7 @@ QImage TextLinePanel::render(QSize size, qreal dpr) {
 
 void TextLinePanel::onStep() {
     state_.step();
-    refresh();
+    refreshNow();
     updateTimers();
 }
 

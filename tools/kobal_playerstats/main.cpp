@@ -7,8 +7,11 @@
 // channel: min / median / max), then S seconds in the normal and T (default S, 0 skips) in the
 // theater view with
 // the CPU of the whole process (CPU seconds per wall second), the resident memory, the load
-// average before and after, and per thread its CPU and wake-ups a second (context switches:
-// what wakes without need shows there). On a shared machine compare runs under similar load.
+// average before and after, and per thread its CPU, wake-ups and preemptions a second
+// (voluntary and involuntary context switches: what wakes without need shows in the first,
+// the machine's load in the second). On a shared machine compare runs under similar load, or
+// run two builds side by side. KOBAL_STATS_EVENTS=1 adds the UI thread's events and the X
+// events it receives.
 // Use the replay tuner
 // (KOBAL_TUNER=replay, KOBAL_REPLAY_DIR=folder of <channel>.ts) so the simulator's encoders do
 // not count, and run under an X server of the screen size to measure (xvfb-run -s "-screen 0
@@ -21,6 +24,7 @@
 #include "renderer/Presenter.h"
 #include "tools/PrivateInstallFolder.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -78,7 +82,8 @@ bool showing(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before) {
 // CPU seconds and wake-ups (context switches) per thread name (the UI thread is "main").
 struct ThreadUse {
     double cpu = 0;
-    long wakeups = 0;
+    long wakeups = 0;   // voluntary context switches: the thread slept and was woken
+    long preempted = 0; // involuntary ones: another thread took the core (load shows here)
 };
 std::map<std::string, ThreadUse> threadUse() {
     std::map<std::string, ThreadUse> out;
@@ -99,9 +104,9 @@ std::map<std::string, ThreadUse> threadUse() {
         QFile status(dir.filePath(tid) + "/status");
         if (!status.open(QIODevice::ReadOnly)) continue;
         for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("voluntary_ctxt_switches:") ||
-                line.startsWith("nonvoluntary_ctxt_switches:"))
-                use.wakeups += line.mid(line.indexOf(':') + 1).trimmed().toLong();
+            const long n = line.mid(line.indexOf(':') + 1).trimmed().toLong();
+            if (line.startsWith("voluntary_ctxt_switches:")) use.wakeups += n;
+            if (line.startsWith("nonvoluntary_ctxt_switches:")) use.preempted += n;
         }
     }
     return out;
@@ -118,9 +123,15 @@ double loadAverage() {
 
 // Counts the events the UI thread delivers, by receiver class and event type: what wakes the
 // window shows here (KOBAL_STATS_EVENTS=1).
-class EventCensus : public QObject {
+class EventCensus : public QObject, public QAbstractNativeEventFilter {
 public:
     std::map<std::string, long> counts;
+    std::map<int, long> xEvents; // by X event type (xcb response_type without the sent bit)
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type == "xcb_generic_event_t")
+            ++xEvents[static_cast<const uint8_t*>(message)[0] & 0x7f];
+        return false;
+    }
     bool eventFilter(QObject* receiver, QEvent* event) override {
         if (QThread::currentThread() == thread())
             ++counts[std::string(receiver->metaObject()->className()) + " " +
@@ -134,6 +145,8 @@ public:
         std::printf("  UI events a second (receiver, event type):");
         for (size_t i = 0; i < top.size() && i < 12; ++i)
             std::printf(" %s %.1f;", top[i].second.c_str(), double(top[i].first) / seconds);
+        std::printf("\n  X events a second (type):");
+        for (const auto& [xType, n] : xEvents) std::printf(" %d %.1f;", xType, double(n) / seconds);
         std::printf("\n");
     }
 };
@@ -149,7 +162,10 @@ void measureView(CPlayerDlg& dlg, const char* name, int seconds) {
     const auto threads0 = threadUse();
     const double load0 = loadAverage();
     EventCensus census;
-    if (std::getenv("KOBAL_STATS_EVENTS")) qApp->installEventFilter(&census);
+    if (std::getenv("KOBAL_STATS_EVENTS")) {
+        qApp->installEventFilter(&census);
+        qApp->installNativeEventFilter(&census);
+    }
     CpuWindow w;
     // A plain event loop, as the player runs: no polling of our own.
     QEventLoop loop;
@@ -163,16 +179,19 @@ void measureView(CPlayerDlg& dlg, const char* name, int seconds) {
                 "%.1f)\n",
                 name, dlg.width(), dlg.height(), 100.0 * (cpuSeconds() - w.cpu0) / s, w.peak, load0,
                 loadAverage());
-    std::printf("  by thread (cpu %%, wake-ups a second):");
+    std::printf("  by thread (cpu %%, wake-ups + preemptions a second):");
     for (const auto& [thread, use] : threadUse()) {
         const ThreadUse before = threads0.count(thread) ? threads0.at(thread) : ThreadUse{};
         const double cpu = 100 * (use.cpu - before.cpu) / s;
         const double wakeups = double(use.wakeups - before.wakeups) / s;
-        if (cpu >= 0.05 || wakeups >= 1) std::printf(" %s %.2f/%.0f", thread.c_str(), cpu, wakeups);
+        const double preempted = double(use.preempted - before.preempted) / s;
+        if (cpu >= 0.05 || wakeups >= 1)
+            std::printf(" %s %.2f/%.0f+%.0f", thread.c_str(), cpu, wakeups, preempted);
     }
     std::printf("\n");
     if (std::getenv("KOBAL_STATS_EVENTS")) {
         qApp->removeEventFilter(&census);
+        qApp->removeNativeEventFilter(&census);
         census.print(s);
     }
 }
