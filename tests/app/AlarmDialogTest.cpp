@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "reservations/AlarmDlg.h"
 #include "reservations/Reservation.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QBoxLayout>
@@ -43,11 +44,8 @@ TEST(AlarmDialog, ShowsAddsDeletesAndWritesAlarmIni) {
     const Alarm daily{u"テレビ東京", 10, localTime(2026, 6, 1, 6, 30), Alarm::kDaily};
     const Alarm other{u"ＭＸテレビ", 7, localTime(2026, 6, 2, 21, 0), 2};
     ASSERT_TRUE(AlarmFile::save(path, {once, daily, other}));
-    std::vector<std::string> boxes;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        boxes.push_back(r.title + "|" + r.text);
-        return IDOK;
-    });
+    test::MessageBoxRecorder recorder;
+    auto& boxes = recorder.titled;
     const std::vector<AlarmChannel> channels = {{u"ＮＨＫ総合", 14}, {u"テレビ東京", 10}};
     {
         CAlarmDlg dlg(path, channels, [now] { return now; });
@@ -66,8 +64,8 @@ TEST(AlarmDialog, ShowsAddsDeletesAndWritesAlarmIni) {
         // already gone today is taken (it rings tomorrow), whatever the hidden date holds.
         addAlarm(page, 0, QDate(2026, 12, 10), QTime(11, 59), 0);
         addAlarm(page, 0, QDate(2038, 1, 1), QTime(7, 0), 0);
-        EXPECT_EQ(boxes, (std::vector<std::string>{"エラー|誤った時間を入力しました。",
-                                                   "エラー|入力範囲を超過しました。"}));
+        EXPECT_EQ(boxes, (std::vector<std::string>{"エラー: 誤った時間を入力しました。",
+                                                   "エラー: 入力範囲を超過しました。"}));
         addAlarm(page, 1, QDate(2026, 12, 1), QTime(5, 45), 1);
         EXPECT_TRUE(page->datePicker()->isHidden());
         addAlarm(page, 0, QDate(2027, 1, 2), QTime(8, 15), 0);
@@ -126,5 +124,4 @@ TEST(AlarmDialog, ShowsAddsDeletesAndWritesAlarmIni) {
     }
     EXPECT_EQ(test::readFile(path + ".broken"), damaged);
     EXPECT_EQ(test::readFile(path), AlarmFile::encode({}));
-    setMessageBoxHandler({});
 }

@@ -10,6 +10,8 @@
 #include "platform/Dialogs.h"
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 #include "tuner/StationCard.h"
 #include "ui/ChannelListBox.h"
@@ -77,16 +79,9 @@ bool idle(CPlayerDlg& dlg) {
 } // namespace
 
 TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
-    std::vector<std::string> messages;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        messages.push_back(r.text);
-        return IDOK;
-    });
-    const std::string config = test::homeDir() + "/config.ini";
-    ASSERT_TRUE(test::writeFile(config, "[SETUP]\nAREA_NUM=7\n"));
+    ASSERT_TRUE(test::prepareApp());
+    test::MessageBoxRecorder recorder;
+    auto& messages = recorder.texts;
 
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
@@ -193,17 +188,13 @@ TEST(ChannelPanel, ScanListsTunesWalksAndChannelFilesScanTheirChannels) {
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(panel->lineCount(), 13);
 
-    setMessageBoxHandler({});
     dlg.requestClose();
     ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));
     test::pumpFor(300ms);
 }
 
 TEST(ChannelPanel, AreaWithThreeStationsScansAndTunes) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
-    ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=35\n"));
+    ASSERT_TRUE(test::prepareApp("AREA_NUM=35\n"));
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
     ASSERT_TRUE(test::pumpUntil([&] { return idle(dlg) && !current(dlg).empty(); }, 20000ms));

@@ -8,6 +8,8 @@
 #include "app/PlayerHosts.h"
 #include "platform/Dialogs.h"
 #include "platform/Profile.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 #include "ui/InfoPanels.h"
 #include "ui/MenuDropDown.h"
@@ -45,15 +47,11 @@ struct Step {
 } // namespace
 
 TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
-    ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
-    std::vector<std::string> boxes, dialogs;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        boxes.push_back(r.text);
-        return r.flags & MB_YESNO ? IDNO : IDOK;
-    });
+    ASSERT_TRUE(test::prepareApp());
+    test::MessageBoxRecorder recorder;
+    recorder.answer = IDNO;
+    auto& boxes = recorder.texts;
+    std::vector<std::string> dialogs;
     setModalHandler([&](QDialog& d) {
         dialogs.push_back(d.windowTitle().toStdString());
         return 0;
@@ -142,7 +140,6 @@ TEST(MenuBarCommands, EveryItemByKeyboardReachesItsCommand) {
     EXPECT_EQ(help->windowTitle(), QStringLiteral("Kobplay ヘルプ "));
     EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("目次")));
     EXPECT_TRUE(test::pumpUntil([&] { return !dlg.isVisible(); }, 10000ms)); // "終了"
-    setMessageBoxHandler({});
     setModalHandler({});
 }
 

@@ -8,6 +8,8 @@
 #include "platform/Profile.h"
 #include "reservations/Reservation.h"
 #include "reservations/ReservationDetailDlg.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -34,24 +36,18 @@ CPlayerDlg* playerWindow() {
 } // namespace
 
 TEST(PlayerIepg, ASecondStartWithAFileAddsItsReservationToTheRunningPlayer) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
     setenv("KOBAL_VERSION_WAIT_MS", "300", 1);
-    test::ensureQtApp();
+    ASSERT_TRUE(test::prepareApp("AREA_NUM=7\nUSE_TRAYMODE=0\n"));
     QApplication::setQuitOnLastWindowClosed(false);
     const std::string home = test::homeDir();
     const std::string config = home + "/config.ini";
-    ASSERT_TRUE(test::writeFile(config, "[SETUP]\nAREA_NUM=7\nUSE_TRAYMODE=0\n"));
     std::filesystem::create_directories(home + "/web");
     ASSERT_TRUE(test::writeFile(
         home + "/web/番組.tvpi",
         test::readFile(test::sourceDir() + "/tests/reservations/iepg/news-v1.tvpi")));
 
-    std::vector<std::string> boxes;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        boxes.push_back(r.title + ": " + r.text);
-        return IDOK;
-    });
+    test::MessageBoxRecorder recorder;
+    auto& boxes = recorder.titled;
     int dialogs = 0;
     QString channel, title, start, end, repeat;
     bool channelFixed = false;

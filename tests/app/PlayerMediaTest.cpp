@@ -14,6 +14,8 @@
 #include "platform/Registry.h"
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 #include "tuner/StationCard.h"
 #include "ui/BitmapSlider.h"
@@ -36,9 +38,7 @@ namespace {
 
 // Starts the player on area 7 and waits for live pictures with the stream established.
 bool startLive(CPlayerDlg& dlg) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    if (!test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n")) return false;
+    if (!test::prepareApp()) return false;
     if (!dlg.initialise()) return false;
     return test::pumpUntil(
         [&] {
@@ -60,16 +60,10 @@ bool playsAnew(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before)
         15000ms);
 }
 
-struct Answers {
-    std::vector<std::string> asked;
-    int answer = IDNO;
-    Answers() {
-        setMessageBoxHandler([this](const MessageBoxRequest& r) {
-            asked.push_back(r.text);
-            return answer;
-        });
-    }
-    ~Answers() { setMessageBoxHandler({}); }
+// The user's answers to the questions: no, unless a test says otherwise.
+struct Answers : test::MessageBoxRecorder {
+    Answers() { answer = IDNO; }
+    std::vector<std::string>& asked = texts;
 };
 
 } // namespace

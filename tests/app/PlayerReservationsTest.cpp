@@ -8,6 +8,8 @@
 #include "platform/Registry.h"
 #include "reservations/Alarm.h"
 #include "reservations/Reservation.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 
 #include <ctime>
@@ -18,18 +20,15 @@ using namespace kobal;
 using namespace std::chrono_literals;
 
 TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
     // The injected clock stands 5 s after a daily alarm's minute.
     const int64_t real = std::time(nullptr);
     const int64_t alarmAt = localTime(2027, 2, 1, 7, 0);
     const int64_t sinceMidnight = (real - localTime(2027, 1, 1, 0, 0)) % 86400;
     const int64_t offset = (7 * 3600 + 5) - sinceMidnight;
     setenv("KOBAL_CLOCK_OFFSET", std::to_string(offset).c_str(), 1);
-    test::ensureQtApp();
+    ASSERT_TRUE(test::prepareApp());
 
     const std::string home = test::homeDir();
-    ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
     // The alarm names the area's highest slot, which the scan would not choose by itself.
     int highest = -1, lowest = 99;
     for (int j = 0; j < AreaPresetTable::stationCount(7); ++j) {
@@ -42,11 +41,8 @@ TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
     const std::string damaged("\x02\0\0\0garbage", 11);
     ASSERT_TRUE(test::writeFile(home + "/reserv.ini", damaged));
 
-    std::vector<std::string> boxes;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        boxes.push_back(r.text);
-        return IDOK;
-    });
+    test::MessageBoxRecorder recorder;
+    auto& boxes = recorder.texts;
     {
         CPlayerDlg dlg;
         ASSERT_TRUE(dlg.initialise());
@@ -70,11 +66,8 @@ TEST(PlayerReservations, AlarmTunesItsChannelAndADamagedListIsKeptAside) {
 // from the start and stops 19 s before the end; the file holds that span and the finished
 // once reservation is gone, so no reserv.ini is left at exit.
 TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
+    ASSERT_TRUE(test::prepareApp());
     const std::string home = test::homeDir();
-    ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
     ASSERT_TRUE(Registry::write("rec_Dir", home + "/rec"));
     int highest = -1;
     for (int j = 0; j < AreaPresetTable::stationCount(7); ++j)
@@ -89,11 +82,8 @@ TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
     list.add(r);
     ASSERT_TRUE(list.save(home + "/reserv.ini"));
 
-    std::vector<std::string> boxes;
-    setMessageBoxHandler([&](const MessageBoxRequest& m) {
-        boxes.push_back(m.text);
-        return IDOK;
-    });
+    test::MessageBoxRecorder recorder;
+    auto& boxes = recorder.texts;
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
     EXPECT_TRUE(boxes.empty()) << boxes[0];
@@ -122,11 +112,8 @@ TEST(PlayerReservations, AReservationAheadTunesRecordsAndStops) {
 // without the second question of a reserved stop. The file holds everything recorded up to the
 // close, and the daily reservation is saved moved to the next day.
 TEST(PlayerReservations, ClosingDuringAReservedRecordingAsksAndKeepsTheFileWhole) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
+    ASSERT_TRUE(test::prepareApp());
     const std::string home = test::homeDir();
-    ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
     ASSERT_TRUE(Registry::write("rec_Dir", home + "/rec-close"));
     Reservation r;
     r.channelName = u"予約";
@@ -139,12 +126,9 @@ TEST(PlayerReservations, ClosingDuringAReservedRecordingAsksAndKeepsTheFileWhole
     list.add(r);
     ASSERT_TRUE(list.save(home + "/reserv.ini"));
 
-    std::vector<std::string> boxes;
-    int answer = IDNO;
-    setMessageBoxHandler([&](const MessageBoxRequest& m) {
-        boxes.push_back(m.text);
-        return answer;
-    });
+    test::MessageBoxRecorder recorder;
+    recorder.answer = IDNO;
+    auto& boxes = recorder.texts;
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
     ASSERT_TRUE(test::pumpUntil([&] { return dlg.state().recording; }, 20000ms));
@@ -156,7 +140,7 @@ TEST(PlayerReservations, ClosingDuringAReservedRecordingAsksAndKeepsTheFileWhole
     EXPECT_TRUE(dlg.state().recording);
     EXPECT_TRUE(dlg.isVisible());
 
-    answer = IDYES;
+    recorder.answer = IDYES;
     test::pumpFor(3000ms); // something to record between the two questions
     dlg.requestClose();
     ASSERT_TRUE(test::pumpUntil([&] { return !dlg.isVisible() && !dlg.graph(); }, 10000ms));

@@ -4,6 +4,7 @@
 #include "platform/Messenger.h"
 #include "platform/NamedObjects.h"
 #include "platform/Profile.h"
+#include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -47,11 +48,9 @@ bool exited(pid_t pid, int* status = nullptr) {
 class PlayerStartup : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("KOBAL_AUDIO", "null", 1);
-        setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
         setenv("KOBAL_VERSION_WAIT_MS", "300", 1);
+        ASSERT_TRUE(test::prepareApp("AREA_NUM=7\nUSE_TRAYMODE=1\n"));
         config = test::homeDir() + "/config.ini";
-        test::writeFile(config, "[SETUP]\nAREA_NUM=7\nUSE_TRAYMODE=1\n");
     }
     void TearDown() override {
         if (first > 0 && !exited(first)) {

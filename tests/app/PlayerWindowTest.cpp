@@ -9,6 +9,7 @@
 #include "renderer/AudioOutput.h"
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
+#include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/StationCard.h"
@@ -61,11 +62,8 @@ int lowestSlot(int area) {
 } // namespace
 
 TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
+    ASSERT_TRUE(test::prepareApp());
     const std::string config = test::homeDir() + "/config.ini";
-    ASSERT_TRUE(test::writeFile(config, "[SETUP]\nAREA_NUM=7\n"));
 
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
@@ -155,10 +153,7 @@ TEST(PlayerWindow, FirstStartScansTheAreaWatchesChangesChannelAndViews) {
 // Reception lost while watching, and the tuner pulled out and put back: the window keeps
 // running, says so, and comes back by itself.
 TEST(PlayerWindow, LowSignalAndUnplugWhileWatching) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
-    ASSERT_TRUE(test::writeFile(test::homeDir() + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
+    ASSERT_TRUE(test::prepareApp());
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
     const int slot = lowestSlot(kArea);

@@ -8,6 +8,8 @@
 #include "platform/Scheduler.h"
 #include "reservations/ProgrammeListPage.h"
 #include "reservations/ReservationListPage.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 #include "ui/AribSymbols.h"
 
@@ -23,13 +25,10 @@
 using namespace kobal;
 
 TEST(ReservationSheet, AProgrammeOfTheGuideIsReservedAndListed) {
-    setenv("KOBAL_AUDIO", "null", 1);
-    setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
-    test::ensureQtApp();
+    ASSERT_TRUE(test::prepareApp());
     const std::string home = test::homeDir();
-    ASSERT_TRUE(test::writeFile(home + "/config.ini", "[SETUP]\nAREA_NUM=7\n"));
 
-    std::vector<std::string> dialogs, boxes;
+    std::vector<std::string> dialogs;
     setModalHandler([&](QDialog& d) {
         dialogs.push_back(d.windowTitle().toStdString());
         // The dialog's own OK, so its checks and its writing of the values run.
@@ -37,10 +36,8 @@ TEST(ReservationSheet, AProgrammeOfTheGuideIsReservedAndListed) {
             if (b->text() == QStringLiteral("OK")) b->click();
         return d.result();
     });
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        boxes.push_back(r.text);
-        return IDOK;
-    });
+    test::MessageBoxRecorder recorder;
+    auto& boxes = recorder.texts;
     CPlayerDlg dlg;
     ASSERT_TRUE(dlg.initialise());
     CReservationSheet* sheet = dlg.reservationSheet();
@@ -90,5 +87,4 @@ TEST(ReservationSheet, AProgrammeOfTheGuideIsReservedAndListed) {
     EXPECT_TRUE(test::waitUntil([&] { return !dlg.isVisible() && !dlg.graph(); },
                                 std::chrono::seconds(10), true));
     setModalHandler({});
-    setMessageBoxHandler({});
 }

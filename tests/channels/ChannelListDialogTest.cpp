@@ -1,6 +1,7 @@
 #include "channels/ChannelListDialog.h"
 #include "channels/AreaSelectDialog.h"
 #include "platform/Dialogs.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QComboBox>
@@ -224,12 +225,9 @@ TEST(ChannelListDialog, AreaButtonRefillsTheList) {
 TEST(ChannelListDialog, OpeningIsRefusedOrConfirmed) {
     test::ensureQtApp();
     ModalReset reset;
-    std::vector<MessageBoxRequest> asked;
-    int answer = IDNO;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        asked.push_back(r);
-        return answer;
-    });
+    test::MessageBoxRecorder recorder;
+    recorder.answer = IDNO;
+    auto& asked = recorder.shown;
     EXPECT_FALSE(ChannelListDialog::mayOpen(true, false, false));
     EXPECT_FALSE(ChannelListDialog::mayOpen(false, true, true));
     EXPECT_TRUE(asked.empty());
@@ -240,6 +238,6 @@ TEST(ChannelListDialog, OpeningIsRefusedOrConfirmed) {
     EXPECT_EQ(asked[0].text,
               "チャンネルサーチを行うと録画が停止します。チャンネルサーチを行いますか");
     EXPECT_EQ(asked[0].flags & 0xF, unsigned(MB_YESNO));
-    answer = IDYES;
+    recorder.answer = IDYES;
     EXPECT_TRUE(ChannelListDialog::mayOpen(false, false, true));
 }

@@ -1,5 +1,6 @@
 #include "channels/ChannelListFile.h"
 #include "platform/Dialogs.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -41,16 +42,7 @@ std::string record(int slot, const std::u16string& name, int flag) {
     return r + n + i32(flag);
 }
 
-struct Boxes {
-    std::vector<MessageBoxRequest> shown;
-    Boxes() {
-        setMessageBoxHandler([this](const MessageBoxRequest& r) {
-            shown.push_back(r);
-            return int(IDOK);
-        });
-    }
-    ~Boxes() { setMessageBoxHandler({}); }
-};
+using Boxes = test::MessageBoxRecorder;
 
 QString writeTemp(const std::string& bytes) {
     static int n = 0;

@@ -4,6 +4,7 @@
 #include "reservations/ReservationDetailDlg.h"
 #include "platform/Dialogs.h"
 #include "reservations/TimerRecording.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -16,11 +17,8 @@ using namespace kobal;
 
 TEST(ReservationDetailDlg, RefusesWhatTheListCannotTakeAndKeepsTheEntryUntilAccepted) {
     test::ensureQtApp();
-    std::vector<std::string> boxes;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        boxes.push_back(r.title + ": " + r.text);
-        return IDOK;
-    });
+    test::MessageBoxRecorder recorder;
+    auto& boxes = recorder.titled;
     const std::tm t = localTm(TimerRecording::now() + 2 * 86400);
     auto at = [&](int hour, int minute) {
         return localTime(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, hour, minute);
@@ -94,5 +92,4 @@ TEST(ReservationDetailDlg, RefusesWhatTheListCannotTakeAndKeepsTheEntryUntilAcce
     EXPECT_EQ(shown, 0);
     EXPECT_EQ(boxes, std::vector<std::string>{"iEPG エラー: 誤った時間を入力しました。"});
     setModalHandler({});
-    setMessageBoxHandler({});
 }

@@ -5,6 +5,7 @@
 #include "reservations/ProgrammeList.h"
 #include "reservations/ReservationForm.h"
 #include "reservations/ReserveDat.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -175,11 +176,8 @@ TEST(ReservationForm, ChecksTheRowsWritesReservDatAndStoresTheFolder) {
     test::ensureQtApp();
     const std::string file = test::homeDir() + "/reserv.dat";
     ASSERT_TRUE(test::writeFile(file, "not a reserv.dat"));
-    std::vector<MessageBoxRequest> boxes;
-    setMessageBoxHandler([&](const MessageBoxRequest& r) {
-        boxes.push_back(r);
-        return IDOK;
-    });
+    test::MessageBoxRecorder recorder;
+    auto& boxes = recorder.shown;
     ASSERT_TRUE(Registry::write("rec_Dir", "/old/place"));
     const std::vector<ChannelChoice> lines = {{u"ＮＨＫ総合", 14, 14271}, {u"テレ東", 19, 19101}};
     const int64_t now = localTime(2027, 3, 17, 20, 15);
@@ -234,5 +232,4 @@ TEST(ReservationForm, ChecksTheRowsWritesReservDatAndStoresTheFolder) {
     // A second form reads back what the first wrote.
     CReservationForm again(lines, file, now);
     EXPECT_EQ(again.values(), saved);
-    setMessageBoxHandler({});
 }

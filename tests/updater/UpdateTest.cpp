@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/NamedObjects.h"
 #include "platform/Registry.h"
+#include "tests/support/MessageBoxRecorder.h"
 #include "updater/Downloader.h"
 #include "updater/FtpListing.h"
 #include "updater/LocalTarget.h"
@@ -69,17 +70,7 @@ private:
     std::condition_variable cv_;
 };
 
-// Message boxes of the run, answered at once.
-struct BoxRecorder {
-    std::vector<std::string> texts;
-    BoxRecorder() {
-        setMessageBoxHandler([this](const MessageBoxRequest& r) {
-            texts.push_back(r.text);
-            return IDOK;
-        });
-    }
-    ~BoxRecorder() { setMessageBoxHandler(nullptr); }
-};
+using BoxRecorder = kobal::test::MessageBoxRecorder;
 
 // The two events a starting player makes before it waits for the verdict.
 struct StartingPlayer {
