@@ -148,7 +148,7 @@ void CPlayerDlg::StopRecording(bool ask) {
 // The playback panel's key starts a recording and stops one, whoever started it. Stopping
 // needs no disk space; a reserved recording the user chose to keep stays reserved.
 bool CPlayerDlg::recordToggleActs() const {
-    return !s_.opening && !openInProgress_ && !s_.scanning && recordToggleAllowed_ &&
+    return s_.powerOn && !s_.opening && !openInProgress_ && !s_.scanning && recordToggleAllowed_ &&
            s_.sourceKind != 3;
 }
 

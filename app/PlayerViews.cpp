@@ -34,8 +34,8 @@ SkinView skinView(bool transparent, bool fullScreen) {
     return fullScreen ? SkinView::Theater : transparent ? SkinView::Transparent : SkinView::Normal;
 }
 
-// Every button of the table has its command in onCommand, so each one is enabled (channel
-// keys follow the power state in refreshButtons).
+// Every button of the table has its command in onCommand, so each one is enabled (the keys
+// that rest while the power is off follow it in refreshButtons).
 bool handledHere(int) {
     return true;
 }
@@ -91,8 +91,14 @@ void CPlayerDlg::refreshButtons() {
         if (b.id == cmd::kTimeShiftPlayButton) shown = shown && s_.timeShiftActive;
         button->setVisible(shown);
     }
-    for (int id : {cmd::kChannelUp, cmd::kChannelDown, cmd::kTheaterButton})
+    // Switched off, the channel, record and time-shift keys rest; switched on, every key works
+    // again but time shift's play key, which waits for a picture held back by a pause.
+    for (int id : {cmd::kChannelUp, cmd::kChannelDown, cmd::kRecordStart, cmd::kRecordStop,
+                   cmd::kTimeShiftStopButton, cmd::kTimeShiftPauseButton})
         buttons_[id]->setEnabled(s_.powerOn);
+    buttons_[cmd::kTimeShiftPlayButton]->setEnabled(s_.powerOn &&
+                                                    (s_.timeShiftActive || timeShifted_));
+    refreshRecordToggle();
     volume_->setVisible(view == SkinView::Normal);
     volume_->setPosition(s_.volumePosition);
 }

@@ -5,6 +5,7 @@
 #include "app/WindowGeometry.h"
 #include "broadcast/AreaPresetTable.h"
 #include "engine/TunerSession.h"
+#include "media/PlaybackPanel.h"
 #include "platform/Profile.h"
 #include "renderer/AudioOutput.h"
 #include "renderer/MediaGraph.h"
@@ -13,6 +14,7 @@
 #include "tests/support/TestSupport.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/StationCard.h"
+#include "ui/HoverButton.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -176,9 +178,15 @@ TEST(PlayerWindow, LowSignalAndUnplugWhileWatching) {
         15000ms));
 
     // Unplugged: the stream stops and the window says so; replugged: scanned and tuned again.
+    dlg.onCommand(cmd::kPlaybackPanel);
+    ASSERT_NE(dlg.playbackPanel(), nullptr);
     veltra::sim::unplug();
     ASSERT_TRUE(test::pumpUntil([&] { return !dlg.state().powerOn; }, 5000ms));
     EXPECT_FALSE(dlg.session()->tunerPresent());
+    // Switched off, the channel, record and time-shift keys rest, the playback panel's too.
+    for (int id : {cmd::kChannelUp, cmd::kRecordStart, cmd::kTimeShiftPauseButton})
+        EXPECT_FALSE(dlg.button(id)->isEnabled()) << id;
+    EXPECT_FALSE(dlg.playbackPanel()->recordButton().isEnabled());
     veltra::sim::replug();
     EXPECT_TRUE(test::pumpUntil(
         [&] {
@@ -187,6 +195,10 @@ TEST(PlayerWindow, LowSignalAndUnplugWhileWatching) {
                    near(videoArea(dlg), veltra::stationCardColour(kArea, slot));
         },
         20000ms));
+    for (int id : {cmd::kChannelUp, cmd::kRecordStart, cmd::kTimeShiftPauseButton})
+        EXPECT_TRUE(dlg.button(id)->isEnabled()) << id;
+    EXPECT_FALSE(dlg.button(cmd::kTimeShiftPlayButton)->isEnabled());
+    EXPECT_TRUE(dlg.playbackPanel()->recordButton().isEnabled());
     dlg.requestClose();
     test::pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000ms);
 }
