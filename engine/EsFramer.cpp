@@ -23,7 +23,7 @@ void EsFramer::announceIfReady() {
     if (state_.load() != kDeliveryBoth) return;
     bool sent;
     {
-        std::lock_guard<std::mutex> guard(link_.lock());
+        std::lock_guard<FifoLock> guard(link_.lock());
         sent = link_.sendConfigBlocksLocked();
     }
     // The session's part reads and writes settings and reports to the window: never under

@@ -255,7 +255,8 @@ bool SharedMemoryLink::connect() {
     return connected_;
 }
 
-bool SharedMemoryLink::send(const void* bytes, size_t length, bool waitForReader) {
+bool SharedMemoryLink::send(const void* bytes, size_t length, bool waitForReader,
+                            const std::atomic<bool>* giveUp) {
     if (!connected_) return false;
     NamedEvent* other = server_ ? clientEvent_.get() : serverEvent_.get();
     NamedEvent* own = server_ ? serverEvent_.get() : clientEvent_.get();
@@ -263,7 +264,18 @@ bool SharedMemoryLink::send(const void* bytes, size_t length, bool waitForReader
     // A reader that left withdrew its word: waiting a second per message for it would hold
     // up the sender (and whoever waits for the sender's lock) for nothing.
     if (area_ && slot_ >= 0 && readWord(area_->data() + 4 * (slot_ ^ 1)) == 0) return false;
-    if (waitForReader && other) other->wait(kWaitMs); // a silent reader only slows us down
+    if (waitForReader && other) {
+        // A silent reader only slows us down. A reader that takes its messages signals within
+        // the first slice, so the slices cost nothing while it keeps up.
+        if (!giveUp) {
+            other->wait(kWaitMs);
+        } else {
+            for (int waited = 0; waited < kWaitMs; waited += kGiveUpSliceMs) {
+                if (giveUp->load() || other->wait(kGiveUpSliceMs)) break;
+            }
+            if (giveUp->load()) return false;
+        }
+    }
     if (!dataLock_ || !data_ || closedFlag()) return false;
     if (length > 0 && !bytes) return false;
     if (!dataLock_->lock(kWaitMs)) {

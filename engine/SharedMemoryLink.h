@@ -43,6 +43,7 @@ class SharedMemoryLink {
 public:
     static constexpr int kPlayerPartyId = records::kPlayerPartyId;
     static constexpr int kWaitMs = 1000;
+    static constexpr int kGiveUpSliceMs = 5;
     static constexpr size_t kHeaderSize = 8;
     static constexpr size_t kMaxNameLength = 259;
     static constexpr const char* kSetupLockName = records::kSetupLockName;
@@ -67,7 +68,11 @@ public:
     // does not stop the send. False when unconnected, closed, the other side has left the
     // header (nobody would read it, so nobody is waited for), or the data lock was not had
     // within 1000 ms; the message is then dropped.
-    bool send(const void* bytes, size_t length, bool waitForReader);
+    // With giveUp, the wait for the reader looks at that flag every kGiveUpSliceMs (it may be
+    // set by another thread) and, once it is set, ends and drops the message: whoever set it
+    // waits a few milliseconds for the sender, not a second.
+    bool send(const void* bytes, size_t length, bool waitForReader,
+              const std::atomic<bool>* giveUp = nullptr);
 
     // Reading side (renderer, test peers): waits up to timeoutMs for the other side's event,
     // copies min(capacity, dataSize) bytes of the data area into out under the data lock and
