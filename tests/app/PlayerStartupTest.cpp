@@ -115,6 +115,10 @@ TEST_F(PlayerStartup, AStaleOldVersionVerdictDoesNotEndTheStartAndIsRemovedAtExi
     ASSERT_TRUE(Messenger::postClose(kPlayerTitle));
     ASSERT_TRUE(test::waitUntil([&] { return exited(first); }, 10000ms));
     first = -1;
+    // Closed in tray mode: the timer program's tray stands in for the player; closed here.
+    EXPECT_TRUE(test::waitUntil([] { return Messenger::windowExists(kTimerTitle); }, 5000ms));
+    Messenger::postClose(kTimerTitle);
+    EXPECT_TRUE(test::waitUntil([] { return !Messenger::windowExists(kTimerTitle); }, 5000ms));
     EXPECT_EQ(NamedEvent::open(kOldVersionEvent), nullptr);
     EXPECT_EQ(NamedEvent::open(kRecentVersionEvent), nullptr);
 }
