@@ -41,15 +41,6 @@ bool isLink(const std::string& s) {
     return s.compare(0, 5, "x-dmb") == 0;
 }
 
-long long nowMs() {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return clock.elapsed();
-}
-
 // Waits in the event loop until done() or the time is up (the worker and the renderer may
 // need the UI thread meanwhile).
 void pumpUntil(const std::function<bool()>& done, int ms) {
@@ -255,7 +246,7 @@ void CPlayerDlg::pollSignal() {
         s_.lowSignalShown = false;
     }
     if (s_.lowSignalTick != -1) {
-        const long long now = nowMs();
+        const long long now = timers::tickMs();
         s_.lowSignalMillis += long(now - s_.lowSignalTick + 200);
         s_.lowSignalTick = now;
     }
@@ -305,7 +296,9 @@ void CPlayerDlg::prepareOpen() {
     }
     sourcePrepared(display);
     streamEstablished_ = false;
+    // A new source starts level with the broadcast: nothing of a time shift is behind it.
     s_.lowSignalTick = -1;
+    s_.lowSignalMillis = 0;
     s_.timeShiftActive = false;
     s_.lowSignalArmed = false;
     stopTimerId(timers::kLowSignal);

@@ -17,7 +17,6 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMimeData>
 #include <QScreen>
@@ -32,15 +31,6 @@ namespace {
 constexpr const char* kTitle = "Kobal メッセージ";
 const QString kOverBudget =
     QStringLiteral("タイムシフトが許容範囲を超えたため、再生に切り替わりました。");
-
-long long tickMs() {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return clock.elapsed();
-}
 
 std::string recordFolder() {
     std::string folder = ConfigStore::recordFolder();
@@ -122,7 +112,7 @@ void CPlayerDlg::StartRecording() {
     panels_->setElapsed(0);
     elapsed_ = QStringLiteral("00:00:00");
     lastSecond_ = 0;
-    recordStartMs_ = tickMs();
+    recordStartMs_ = timers::tickMs();
     startTimerId(timers::kRecordTime, 1000);
     refreshButtons();
 }
@@ -174,7 +164,7 @@ void CPlayerDlg::recordingFailed() {
 }
 
 void CPlayerDlg::recordTimer() {
-    const long long e = tickMs() - recordStartMs_;
+    const long long e = timers::tickMs() - recordStartMs_;
     const int second = int(e / 1000 % 60);
     if (second != lastSecond_) {
         lastSecond_ = second;
@@ -437,6 +427,9 @@ void CPlayerDlg::timeShiftStart() {
     s_.playState = 2;
     s_.timeShiftActive = true;
     timeShifted_ = true;
+    // The picture falls behind the broadcast from now on: the signal poll counts by how much,
+    // so a loss of reception shows its notice only once the kept pictures have played.
+    s_.lowSignalTick = timers::tickMs();
     refreshButtons();
     refreshSeekBar();
 }
@@ -447,6 +440,7 @@ void CPlayerDlg::timeShiftPlay() {
     graph()->Run();
     s_.playState = 1;
     s_.timeShiftActive = false;
+    s_.lowSignalTick = -1; // behind by what was counted, no further
     refreshButtons();
     refreshSeekBar();
 }
@@ -486,6 +480,7 @@ void CPlayerDlg::timeShiftTimer() {
         if (auto g = graph()) g->Run();
         s_.playState = 1;
         s_.timeShiftActive = false;
+        s_.lowSignalTick = -1;
         refreshButtons();
         refreshSeekBar();
     });

@@ -1,5 +1,7 @@
 #pragma once
 // Timer ids of the main window (each one QTimer, started and stopped by id).
+#include <chrono>
+
 namespace kobal::timers {
 
 inline constexpr int kPosition = 102;    // position display (later)
@@ -21,6 +23,13 @@ constexpr int signalLevelFor(double dBm) {
     if (dBm >= -75) return 2;
     if (dBm >= -85) return 1;
     return 0;
+}
+
+// The window's tick count in milliseconds: one monotonic clock for every piece of timer
+// bookkeeping (the low-signal count, the recording's elapsed time).
+inline long long tickMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace kobal::timers

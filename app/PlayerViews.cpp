@@ -347,12 +347,7 @@ bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
             auto* ke = static_cast<QKeyEvent*>(event);
             const int id = cmd::commandForKey(ke->keyCombination());
             if (id) {
-                if (event->type() == QEvent::KeyPress && !ke->isAutoRepeat()) {
-                    if (id == cmd::kTimeShiftKey)
-                        onCommand(s_.timeShiftActive ? cmd::kTimeShiftPlay : cmd::kTimeShiftStart);
-                    else
-                        onCommand(id);
-                }
+                if (event->type() == QEvent::KeyPress && !ke->isAutoRepeat()) onCommand(id);
                 event->accept();
                 return true;
             }

@@ -25,6 +25,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -58,6 +59,14 @@ bool playsAnew(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before)
                    g->presenter()->picturesShown() > 10 && dlg.state().signalLevel > 0;
         },
         15000ms);
+}
+
+// Ctrl+T as the keyboard delivers it to the window: the shortcut check, the press, the release.
+void pressCtrlT(QWidget& window) {
+    for (QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent e(type, Qt::Key_T, Qt::ControlModifier, QStringLiteral("\x14"));
+        QApplication::sendEvent(&window, &e);
+    }
 }
 
 // The user's answers to the questions: no, unless a test says otherwise.
@@ -236,7 +245,7 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     EXPECT_EQ(answers.asked[0], "字幕表示中は、タイムシフトは実行できません。");
     dlg.onCommand(cmd::kCaptions);
 
-    dlg.onCommand(cmd::kTimeShiftKey);
+    pressCtrlT(dlg);
     ASSERT_TRUE(dlg.state().timeShiftActive);
     EXPECT_EQ(dlg.state().playState, 2);
     EXPECT_TRUE(dlg.button(cmd::kTimeShiftPlayButton)->isVisible());
@@ -256,9 +265,14 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     EXPECT_LE(dlg.timeShiftBudget().seconds(), 5);
     EXPECT_GE(g->queue().oldestAgeMs(), 4000);
 
-    // Play: the pictures go on from the paused one, five seconds behind the broadcast.
-    dlg.onCommand(cmd::kTimeShiftKey);
+    // Ctrl+T again plays rather than pausing anew: the pictures go on from the paused one,
+    // five seconds behind the broadcast, and the window counted those seconds (a loss of
+    // reception waits for the kept pictures before it says so).
+    pressCtrlT(dlg);
     EXPECT_FALSE(dlg.state().timeShiftActive);
+    EXPECT_EQ(dlg.state().playState, 1);
+    EXPECT_TRUE(dlg.button(cmd::kTimeShiftPauseButton)->isVisible());
+    EXPECT_GE(dlg.state().lowSignalMillis, 4000);
     ASSERT_TRUE(
         test::pumpUntil([&] { return g->presenter()->picturesShown() > shown + 2; }, 3000ms));
     EXPECT_LT(g->presenter()->lastShownUs() - pausedAt, 1000000);
