@@ -182,6 +182,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void moveEvent(QMoveEvent*) override;
     void closeEvent(QCloseEvent*) override;
     void OnLButtonDown(Qt::KeyboardModifiers flags, const QPoint& point) override;
     void contextMenuEvent(QContextMenuEvent*) override;
@@ -252,6 +253,11 @@ private:
     void reshape();
     void setTopMost(bool on);
     int videoHeight() const;
+    // The channel panel and the playback panel, attached to the window (and the playlist
+    // window, which the transparent view also puts away).
+    void hideAttachedWindows(bool playlistToo);
+    void placeAttachedWindows();
+    void restoreAttachedWindows();
 
     // The status line and on-screen messages (the information panel's message line).
     void setStatus(const QString& text);
@@ -277,6 +283,7 @@ private:
     void refreshPlaylistWindow();
     void ensurePlaybackPanel();
     void showPlaybackPanel();
+    void placePlaybackPanel();
     void togglePlaybackPanel();
     // The skinned menu bar, the option pages, the key list and help (PlayerMenus.cpp).
     void buildMenuBar();

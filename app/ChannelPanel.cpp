@@ -1,6 +1,7 @@
 #include "app/ChannelPanel.h"
 
 #include "app/PlayerCommands.h"
+#include "app/WindowGeometry.h"
 #include "ui/ChannelListBox.h"
 #include "ui/HoverButton.h"
 #include "ui/ShapedRegion.h"
@@ -10,6 +11,7 @@
 #include "ui/SkinPictures.h"
 
 #include <QPainter>
+#include <QScreen>
 
 namespace kobal {
 namespace {
@@ -106,7 +108,15 @@ QStringList CChannelPanel::lineTexts() const {
 
 void CChannelPanel::placeBeside(const QWidget* owner) {
     const QRect frame = owner->frameGeometry();
-    move(frame.right() + 1, frame.top());
+    QPoint want(frame.right() + 1, frame.top());
+    const QScreen* screen = owner->screen();
+    if (!screen) return move(want);
+    // Left of the window where the screen ends on the right; over the window (maximised, say)
+    // where it ends on both sides.
+    const QRect area = screen->availableGeometry();
+    if (want.x() + width() - 1 > area.right() && frame.left() - width() >= area.left())
+        want.setX(frame.left() - width());
+    move(geometry::within(want, size(), area));
 }
 
 void CChannelPanel::paintEvent(QPaintEvent*) {

@@ -34,7 +34,8 @@ public:
     QStringList lineTexts() const;
     CChannelListBox* list() const { return list_; }
     CChannelScrollBar* scrollBar() const { return bar_; }
-    // Places the panel against the owner's right edge, top-aligned.
+    // Places the panel against the owner's right edge, top-aligned (its left edge where the
+    // screen has no room on the right), inside the screen.
     void placeBeside(const QWidget* owner);
 
 signals:

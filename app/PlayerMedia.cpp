@@ -4,6 +4,7 @@
 #include "app/CPlayerDlg.h"
 #include "app/PlayerCommands.h"
 #include "app/PlayerReservations.h"
+#include "app/WindowGeometry.h"
 #include "engine/TunerSession.h"
 #include "link/RendererLinkProtocol.h"
 #include "media/CPlayerGraph.h"
@@ -49,17 +50,8 @@ bool isLinkName(const std::string& s) {
 // stay reachable on a small or scaled screen.
 void placeBeside(QWidget* window, const QWidget* owner, QPoint want) {
     const QScreen* screen = owner->screen();
-    if (!screen) {
-        window->move(want);
-        return;
-    }
-    const QRect area = screen->availableGeometry();
-    const QSize size = window->size();
-    want.setX(
-        std::clamp(want.x(), area.left(), std::max(area.left(), area.right() - size.width())));
-    want.setY(
-        std::clamp(want.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
-    window->move(want);
+    window->move(screen ? geometry::within(want, window->size(), screen->availableGeometry())
+                        : want);
 }
 
 std::string fileTitle(const std::string& path) {
@@ -240,8 +232,12 @@ void CPlayerDlg::refreshRecordToggle() {
 
 void CPlayerDlg::showPlaybackPanel() {
     refreshRecordToggle();
-    placeBeside(playbackPanel_, this, {frameGeometry().left(), frameGeometry().bottom() + 1});
+    placePlaybackPanel();
     playbackPanel_->show();
+}
+
+void CPlayerDlg::placePlaybackPanel() {
+    placeBeside(playbackPanel_, this, {frameGeometry().left(), frameGeometry().bottom() + 1});
 }
 
 // "再生パネル表示": the panel also opens while nothing plays (its slider then rests at 0).

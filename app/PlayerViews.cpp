@@ -1,10 +1,13 @@
 // The main window's views (normal, transparent, theater), sizes, layout, painting and input.
 #include "app/CPlayerDlg.h"
 
+#include "app/ChannelPanel.h"
 #include "app/PlayerCommands.h"
 #include "app/Volume.h"
 #include "app/WindowGeometry.h"
 #include "engine/TunerSession.h"
+#include "media/PlaybackPanel.h"
+#include "media/PlaylistWindow.h"
 #include "renderer/MediaGraph.h"
 #include "ui/AnimatedPicture.h"
 #include "ui/BitmapSlider.h"
@@ -26,6 +29,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <cstring>
+#include <utility>
 
 namespace kobal {
 namespace {
@@ -168,6 +172,33 @@ void CPlayerDlg::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     reshape();
     layoutChildren();
+    placeAttachedWindows();
+}
+
+void CPlayerDlg::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    placeAttachedWindows();
+}
+
+// The channel panel and the playback panel sit against the normal view's frame: the other
+// views and the maximised window put them away, and they follow the window as it moves or
+// changes size.
+void CPlayerDlg::hideAttachedWindows(bool playlistToo) {
+    if (panel_) panel_->hide();
+    if (playbackPanel_) playbackPanel_->hide();
+    if (playlistToo && playlistWindow_) playlistWindow_->hide();
+}
+
+void CPlayerDlg::placeAttachedWindows() {
+    if (panel_ && panel_->isVisible()) panel_->placeBeside(this);
+    if (playbackPanel_ && playbackPanel_->isVisible()) placePlaybackPanel();
+}
+
+// Back in the normal view a playing file has its panel again (its seek bar is there).
+void CPlayerDlg::restoreAttachedWindows() {
+    if (!s_.transparent && !s_.fullScreen && !s_.maximised && s_.sourceKind == 3 &&
+        playbackPanel_ && !playbackPanel_->isVisible())
+        showPlaybackPanel();
 }
 
 // The normal view is a rounded, bitmap-like outline; the other views are rectangles.
@@ -206,12 +237,14 @@ void CPlayerDlg::applyView(int view) {
 void CPlayerDlg::toggleTransparent() {
     s_.transparent = !s_.transparent;
     config_.settings().lastView = geometry::lastView(s_.transparent, s_.fullScreen);
+    if (s_.transparent) hideAttachedWindows(true);
     if (!s_.fullScreen) {
         applySizeMode(s_.sizeMode);
     } else {
         layoutChildren();
     }
     show();
+    restoreAttachedWindows();
 }
 
 void CPlayerDlg::enterTheater() {
@@ -219,6 +252,7 @@ void CPlayerDlg::enterTheater() {
     config_.settings().lastView = geometry::Theater;
     savedRect_ = geometry();
     restoreSaved_ = true;
+    hideAttachedWindows(false);
     s_.transparent = true;
     s_.fullScreen = true;
     videoRect_ = QRect();
@@ -261,7 +295,7 @@ void CPlayerDlg::applySizeMode(int mode) {
     }
     if (mode == 2 && !graph()) return; // no picture to show larger
     s_.sizeMode = mode;
-    s_.maximised = false;
+    const bool wasMaximised = std::exchange(s_.maximised, false);
     const QPoint at = restoreSaved_ ? savedRect_.topLeft() : geometry().topLeft();
     restoreSaved_ = false;
     setMinimumSize(geometry::minimumSize(s_.transparent, s_.captionsOn));
@@ -269,12 +303,14 @@ void CPlayerDlg::applySizeMode(int mode) {
     setGeometry(QRect(at, size));
     reshape();
     layoutChildren();
+    if (wasMaximised) restoreAttachedWindows();
 }
 
 void CPlayerDlg::maximise() {
     if (!graph() || s_.fullScreen) return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+    hideAttachedWindows(false);
     s_.maximised = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
     reshape();
     layoutChildren();
 }

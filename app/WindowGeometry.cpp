@@ -37,21 +37,33 @@ QRect centred(QSize screen, QSize picture) {
             picture.width(), picture.height()};
 }
 
+QPoint within(QPoint want, QSize size, QRect area) {
+    return {std::clamp(want.x(), area.left(), std::max(area.left(), area.right() - size.width())),
+            std::clamp(want.y(), area.top(), std::max(area.top(), area.bottom() - size.height()))};
+}
+
 QRect theaterCaptions(QSize screen) {
     return {180, screen.height() - 80, std::max(0, screen.width() - 360), 60};
 }
 
 // The normal view's picture sits below the menu bar band (19, 47, 280 × 20), inside the
-// 19-pixel frame; the transparent view keeps a 20-row band on top for the menu bar at (10, 0).
+// 19-pixel frame, and above the programme line, the status line and the control panel (the
+// bottom 190 rows); the transparent view keeps a 20-row band on top for the menu bar at (10, 0).
+// Either way the picture is the largest 16:9 rectangle of its band, centred across it, so a
+// window made wider than tall (maximised on a wide screen) never covers the control panel.
 QRect picture(bool transparent, QSize client, bool captions) {
+    const int captionRows = captions ? kCaptionRows : 0;
     if (transparent) {
         // 20 rows for the menu bar above, 28 for the status line below.
-        const int rows = std::max(0, client.height() - 48 - (captions ? kCaptionRows : 0));
+        const int rows = std::max(0, client.height() - 48 - captionRows);
         const int w = std::min(client.width(), rows * 16 / 9);
         return {(client.width() - w) / 2, 20, w, w * 9 / 16};
     }
-    const int w = std::max(0, client.width() - 38);
-    return {19, 70, w, w * 9 / 16};
+    const int band = std::max(0, client.width() - 38);
+    const int rows =
+        std::max(0, client.height() - kNormalTopRows - kNormalBottomRows - captionRows);
+    const int w = std::min(band, rows * 16 / 9);
+    return {19 + (band - w) / 2, kNormalTopRows, w, w * 9 / 16};
 }
 
 QRect statusLine(bool transparent, QSize client, bool captions) {

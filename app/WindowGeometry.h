@@ -12,6 +12,10 @@ namespace kobal::geometry {
 enum View { Normal = 0, Transparent = 1, Theater = 2 };
 
 inline constexpr int kCaptionRows = 60;
+// The normal view's rows above the picture (frame and menu bar) and below it (programme line,
+// status line, control panel).
+inline constexpr int kNormalTopRows = 70;
+inline constexpr int kNormalBottomRows = 190;
 inline constexpr int kTheaterCaptionBand = 80;
 
 // Window size of the normal or transparent view for sizeMode 1 or 2. videoHeight is the
@@ -27,6 +31,9 @@ QRect theaterPicture(QSize screen, bool captions);
 QRect centred(QSize screen, QSize picture);
 // Caption panel of the theater view.
 QRect theaterCaptions(QSize screen);
+
+// Where a window of `size` goes when it wants `want`: moved just enough to stay inside `area`.
+QPoint within(QPoint want, QSize size, QRect area);
 
 // Child rectangles of the normal and transparent views for a client area.
 QRect picture(bool transparent, QSize client, bool captions);

@@ -1,5 +1,8 @@
 #pragma once
 // The surroundings every test of the whole player starts from.
+#include "app/CPlayerDlg.h"
+#include "renderer/MediaGraph.h"
+#include "renderer/Presenter.h"
 #include "tests/support/TestSupport.h"
 
 #include <cstdlib>
@@ -14,6 +17,19 @@ namespace kobal::test {
     setenv("KOBAL_SCAN_SLOT_MS", "20", 1);
     ensureQtApp();
     return writeFile(homeDir() + "/config.ini", "[SETUP]\n" + setup);
+}
+
+// The player on area 7, started and watching: live pictures with the stream established.
+[[nodiscard]] inline bool startLive(CPlayerDlg& dlg) {
+    using namespace std::chrono_literals;
+    if (!prepareApp() || !dlg.initialise()) return false;
+    return pumpUntil(
+        [&] {
+            auto g = dlg.graph();
+            return g && g->presenter() && g->presenter()->picturesShown() > 10 &&
+                   dlg.state().signalLevel > 0;
+        },
+        20000ms);
 }
 
 } // namespace kobal::test

@@ -37,19 +37,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Starts the player on area 7 and waits for live pictures with the stream established.
-bool startLive(CPlayerDlg& dlg) {
-    if (!test::prepareApp()) return false;
-    if (!dlg.initialise()) return false;
-    return test::pumpUntil(
-        [&] {
-            auto g = dlg.graph();
-            return g && g->presenter() && g->presenter()->picturesShown() > 10 &&
-                   dlg.state().signalLevel > 0;
-        },
-        20000ms);
-}
-
 // A new graph (the one before has gone) shows live pictures with the stream established.
 bool playsAnew(CPlayerDlg& dlg, const std::weak_ptr<render::MediaGraph>& before) {
     return test::pumpUntil(
@@ -83,7 +70,7 @@ TEST(PlayerMedia, RecordsTenSecondsThenPlaysSeeksAndEndsTheFile) {
     ASSERT_TRUE(Registry::write("rec_Dir", folder));
     Answers answers;
     CPlayerDlg dlg;
-    ASSERT_TRUE(startLive(dlg));
+    ASSERT_TRUE(test::startLive(dlg));
 
     // A recording folder that cannot be made: a message, no "REC".
     ASSERT_TRUE(Registry::write("rec_Dir", test::homeDir() + "/config.ini/x"));
@@ -222,7 +209,7 @@ TEST(PlayerMedia, TimeShiftPausesLiveAndResumesWherePaused) {
     test::ensureQtApp();
     Answers answers;
     CPlayerDlg dlg;
-    ASSERT_TRUE(startLive(dlg));
+    ASSERT_TRUE(test::startLive(dlg));
     // Up, then back: the history's last key is the second channel, the first one plays.
     const std::string first = dlg.session()->currentKey();
     std::weak_ptr<render::MediaGraph> before = dlg.graph();
@@ -291,7 +278,7 @@ TEST(PlayerMedia, QuickTunesWhileRecordingOrHeldAndTheSpentHour) {
     Answers answers;
     answers.answer = IDOK;
     CPlayerDlg dlg;
-    ASSERT_TRUE(startLive(dlg));
+    ASSERT_TRUE(test::startLive(dlg));
     ASSERT_NE(dlg.channelPanel(), nullptr);
     ASSERT_TRUE(
         test::pumpUntil([&] { return dlg.button(cmd::kRecordStart)->isVisible(); }, 5000ms));

@@ -52,6 +52,9 @@ TEST(PlayerRules, WindowSizesPerViewAndMode) {
     EXPECT_EQ(geometry::windowSize(true, 2, false, 180), QSize(640, 408));
     // The picture fills its 16:9 place in every view.
     EXPECT_EQ(geometry::picture(false, {358, 440}, false), QRect(19, 70, 320, 180));
+    EXPECT_EQ(geometry::picture(false, {678, 620}, false), QRect(19, 70, 640, 360));
+    // Maximised on a wide screen: as tall as the rows above the control panel allow, centred.
+    EXPECT_EQ(geometry::picture(false, {1920, 1080}, false), QRect(231, 70, 1457, 819));
     EXPECT_EQ(geometry::picture(true, {360, 228}, false).size(), QSize(320, 180));
     EXPECT_EQ(geometry::picture(true, {640, 408}, false).size(), QSize(640, 360));
     EXPECT_EQ(geometry::lastView(true, true), 2);

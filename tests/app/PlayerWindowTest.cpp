@@ -1,6 +1,7 @@
 // The player's main window end to end, offscreen: the simulator tuner, the real engine and the
 // real renderer, as a person starts it the first time with the area already chosen.
 #include "app/CPlayerDlg.h"
+#include "app/ChannelPanel.h"
 #include "app/PlayerCommands.h"
 #include "app/WindowGeometry.h"
 #include "broadcast/AreaPresetTable.h"
@@ -15,9 +16,12 @@
 #include "tuner/CTDMBDll.h"
 #include "tuner/StationCard.h"
 #include "ui/HoverButton.h"
+#include "ui/InfoPanels.h"
+#include "ui/TextLinePanel.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -59,6 +63,10 @@ int lowestSlot(int area) {
     for (int j = 0; j < AreaPresetTable::stationCount(area); ++j)
         slot = std::min(slot, AreaPresetTable::station(area, j).slot);
     return slot;
+}
+
+bool topMost(const CPlayerDlg& dlg) {
+    return dlg.windowHandle() && dlg.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
 } // namespace
@@ -201,4 +209,108 @@ TEST(PlayerWindow, LowSignalAndUnplugWhileWatching) {
     EXPECT_TRUE(dlg.playbackPanel()->recordButton().isEnabled());
     dlg.requestClose();
     test::pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000ms);
+}
+
+// The sizes and places of the window end to end on a wide screen: 2×, maximise, always on top,
+// transparent and theater from one another, what each stores in LAST_VIEW, and the channel
+// panel that goes with the normal view.
+TEST(PlayerWindow, SizesMaximiseOnTopAndWhatEachViewStores) {
+    // A 1920 × 1080 screen where this process makes its application (alone under CTest).
+    const std::string screens = test::homeDir() + "/screen.json";
+    ASSERT_TRUE(test::writeFile(screens, R"({"screens": [{"name": "wide", "x": 0, "y": 0,
+        "width": 1920, "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})"));
+    setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).c_str(), 1);
+    test::ensureQtApp();
+    CPlayerDlg dlg;
+    ASSERT_TRUE(test::startLive(dlg));
+    const std::string config = test::homeDir() + "/config.ini";
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    auto below = [&](const QRect& picture) { // clear of the programme line and the panel
+        return picture.bottom() < dlg.height() - geometry::kNormalBottomRows;
+    };
+
+    // The channel panel goes against the window's right edge and follows it.
+    if (!dlg.channelPanel() || !dlg.channelPanel()->isVisible()) dlg.onCommand(cmd::kChannelPanel);
+    CChannelPanel* panel = dlg.channelPanel();
+    ASSERT_TRUE(panel && panel->isVisible());
+    auto panelAt = [&](QPoint p) {
+        return test::pumpUntil([&] { return panel->pos() == p; }, 2000ms);
+    };
+    dlg.move(100, 50);
+    EXPECT_TRUE(panelAt({458, 50})) << panel->x() << "," << panel->y();
+
+    // Always on top, in place; again, not.
+    const QRect was = dlg.geometry();
+    dlg.onCommand(cmd::kAlwaysOnTop);
+    EXPECT_EQ(dlg.config().settings().always, 1);
+    EXPECT_TRUE(topMost(dlg));
+    EXPECT_EQ(dlg.geometry(), was);
+    dlg.onCommand(cmd::kAlwaysOnTop);
+    EXPECT_EQ(dlg.config().settings().always, 0);
+    EXPECT_FALSE(topMost(dlg));
+
+    // 2× grows from the same corner and takes the panel along; 1× comes back.
+    dlg.onCommand(cmd::kSize2x);
+    EXPECT_EQ(dlg.geometry(), QRect(100, 50, 678, 620));
+    EXPECT_EQ(dlg.pictureRect(), QRect(19, 70, 640, 360));
+    EXPECT_TRUE(panelAt({778, 50})) << panel->x() << "," << panel->y();
+    dlg.onCommand(cmd::kSize1x);
+    EXPECT_EQ(dlg.geometry(), QRect(100, 50, 358, 440));
+    EXPECT_TRUE(panelAt({458, 50}));
+    EXPECT_EQ(dlg.config().settings().lastView, 0);
+
+    // Maximised: the whole screen, the panel put away, the widest 16:9 picture that leaves the
+    // programme line and the control panel in view. The view stays the normal one.
+    dlg.onCommand(cmd::kMaximise);
+    EXPECT_TRUE(dlg.state().maximised);
+    EXPECT_EQ(dlg.geometry(), screen);
+    EXPECT_FALSE(panel->isVisible());
+    const QRect big = dlg.pictureRect();
+    EXPECT_TRUE(below(big)) << big.bottom();
+    EXPECT_EQ(big.height(), big.width() * 9 / 16);
+    EXPECT_GT(big.width(), 1280);
+    EXPECT_TRUE(test::pumpUntil(
+        [&] { return near(videoArea(dlg), veltra::stationCardColour(kArea, lowestSlot(kArea))); },
+        5000ms));
+    EXPECT_EQ(dlg.config().settings().lastView, 0);
+    dlg.onCommand(cmd::kSize1x);
+    EXPECT_FALSE(dlg.state().maximised);
+    EXPECT_EQ(dlg.geometry(), QRect(0, 0, 358, 440));
+
+    // Transparent stores 1; its 2× is twice the picture.
+    dlg.onCommand(cmd::kTransparentView);
+    EXPECT_EQ(dlg.config().settings().lastView, 1);
+    EXPECT_EQ(dlg.size(), QSize(360, 228));
+    dlg.onCommand(cmd::kSize2x);
+    EXPECT_EQ(dlg.size(), QSize(640, 408));
+    EXPECT_EQ(dlg.pictureRect().size(), QSize(640, 360));
+
+    // Theater stores 2; its sizes are pictures centred on the screen; on top is not for it.
+    dlg.onCommand(cmd::kTheaterView);
+    EXPECT_TRUE(dlg.state().fullScreen);
+    EXPECT_EQ(dlg.config().settings().lastView, 2);
+    EXPECT_EQ(dlg.pictureRect(), geometry::theaterPicture(screen.size(), false));
+    dlg.onCommand(cmd::kSize2x);
+    EXPECT_EQ(dlg.pictureRect(), geometry::centred(screen.size(), {640, 360}));
+    dlg.onCommand(cmd::kSize1x);
+    EXPECT_EQ(dlg.pictureRect(), geometry::centred(screen.size(), {320, 180}));
+    dlg.onCommand(cmd::kAlwaysOnTop);
+    EXPECT_EQ(dlg.config().settings().always, 0);
+
+    // Leaving it: the normal view (0) where the window was, at the size chosen meanwhile.
+    dlg.onCommand(cmd::kLeaveTheater);
+    EXPECT_FALSE(dlg.state().fullScreen);
+    EXPECT_FALSE(dlg.state().transparent);
+    EXPECT_EQ(dlg.geometry(), QRect(0, 0, 358, 440));
+    EXPECT_EQ(dlg.config().settings().lastView, 0);
+    EXPECT_TRUE(below(dlg.pictureRect()));
+
+    // The close writes what the last transitions left.
+    dlg.onCommand(cmd::kAlwaysOnTop);
+    dlg.onCommand(cmd::kViewToggle);
+    EXPECT_TRUE(topMost(dlg));
+    dlg.requestClose();
+    ASSERT_TRUE(test::pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000ms));
+    EXPECT_EQ(Profile::getString(config, "SETUP", "LAST_VIEW", "", 10), "1");
+    EXPECT_EQ(Profile::getString(config, "SETUP", "ALWAYS", "", 10), "1");
 }
