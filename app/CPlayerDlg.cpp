@@ -509,7 +509,8 @@ void CPlayerDlg::switchAudio(int mode) {
         !session_)
         return;
     const uint32_t command[3] = {records::kAudioChannelCommand, 0, uint32_t(mode)};
-    session_->link().sendCommand(command, sizeof command);
+    // No renderer on the other end (the source is changing): nothing was switched.
+    if (!session_->link().sendCommand(command, sizeof command)) return;
     s_.audioMode = mode;
     showMessage(mode == 2 ? QStringLiteral("副音声") : QStringLiteral("主音声"), 200);
 }

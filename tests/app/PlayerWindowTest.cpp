@@ -15,6 +15,7 @@
 #include "tests/support/TestSupport.h"
 #include "tuner/CTDMBDll.h"
 #include "tuner/StationCard.h"
+#include "tuner/StationStream.h"
 #include "ui/HoverButton.h"
 #include "ui/InfoPanels.h"
 #include "ui/TextLinePanel.h"
@@ -313,4 +314,59 @@ TEST(PlayerWindow, SizesMaximiseOnTopAndWhatEachViewStores) {
     ASSERT_TRUE(test::pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000ms));
     EXPECT_EQ(Profile::getString(config, "SETUP", "LAST_VIEW", "", 10), "1");
     EXPECT_EQ(Profile::getString(config, "SETUP", "ALWAYS", "", 10), "1");
+}
+
+// A dual-mono broadcast: the window says so, and main and sub change what is heard, through
+// the renderer link into the real renderer; a single-sound station ends it.
+TEST(PlayerWindow, DualMonoSaysSoAndSwitchesMainAndSub) {
+    test::ensureQtApp();
+    CPlayerDlg dlg;
+    ASSERT_TRUE(test::startLive(dlg));
+    const int mono = lowestSlot(kArea), dual = AreaPresetTable::station(kArea, 1).slot;
+    veltra::StationConfig station;
+    ASSERT_TRUE(veltra::stationConfigFor(kArea, dual, 0, &station));
+    ASSERT_TRUE(station.service.dualMono);
+    ASSERT_NE(dual, mono);
+    auto line = [&](int slot) {
+        for (int row = 0; row < dlg.channelPanel()->lineCount(); ++row)
+            if (ChannelScan::slotOfKey(dlg.channelPanel()->keyOfLine(row)) == slot) return row;
+        return -1;
+    };
+    auto message = [&] { return dlg.panels().messageLine().state().text; };
+    auto heard = [&] { // the tone of the last second decoded, once a second more has played
+        render::AudioOutput* out = dlg.graph()->presenter()->audio();
+        out->clearTap();
+        test::pumpUntil([&] { return out->tap().size() >= 2 * 48000; }, 5000ms);
+        return test::toneHz(out->tap(), 0);
+    };
+
+    // A single sound: nothing to switch.
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.graph()->audioMode() == 0; }, 5000ms));
+    dlg.onCommand(cmd::kAudioSub);
+    EXPECT_EQ(dlg.state().audioMode, 0);
+    EXPECT_NE(message(), QStringLiteral("副音声"));
+
+    ASSERT_GE(line(dual), 0);
+    dlg.chooseChannelLine(line(dual));
+    ASSERT_TRUE(test::pumpUntil(
+        [&] { return dlg.state().audioMode == 1 && message() == QStringLiteral("音声多重放送中"); },
+        15000ms));
+    EXPECT_NEAR(heard(), station.toneHz, station.toneHz * 0.05);
+
+    dlg.onCommand(cmd::kAudioSub);
+    EXPECT_EQ(dlg.state().audioMode, 2);
+    EXPECT_EQ(message(), QStringLiteral("副音声"));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.graph()->audioMode() == 2; }, 5000ms));
+    EXPECT_NEAR(heard(), station.subToneHz, station.subToneHz * 0.05);
+
+    dlg.onCommand(cmd::kAudioMain);
+    EXPECT_EQ(dlg.state().audioMode, 1);
+    EXPECT_EQ(message(), QStringLiteral("主音声"));
+    ASSERT_TRUE(test::pumpUntil([&] { return dlg.graph()->audioMode() == 1; }, 5000ms));
+    EXPECT_NEAR(heard(), station.toneHz, station.toneHz * 0.05);
+
+    dlg.chooseChannelLine(line(mono));
+    EXPECT_TRUE(test::pumpUntil([&] { return dlg.state().audioMode == 0; }, 15000ms));
+    dlg.requestClose();
+    test::pumpUntil([&] { return !dlg.graph() && !dlg.isVisible(); }, 10000ms);
 }

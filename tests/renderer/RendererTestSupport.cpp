@@ -155,15 +155,6 @@ std::vector<std::vector<uint8_t>> spliceDualMono(const std::vector<std::vector<u
     return out;
 }
 
-double toneHz(const std::vector<int16_t>& s, int channel, int rate) {
-    const size_t frames = s.size() / 2;
-    if (frames < 2) return 0;
-    int crossings = 0;
-    for (size_t i = 1; i < frames; ++i)
-        if ((s[2 * (i - 1) + channel] < 0) != (s[2 * i + channel] < 0)) ++crossings;
-    return crossings / 2.0 / (double(frames) / rate);
-}
-
 double rms(const std::vector<int16_t>& s, int channel) {
     const size_t frames = s.size() / 2;
     if (!frames) return 0;

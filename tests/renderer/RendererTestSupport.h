@@ -3,6 +3,7 @@
 // on pictures and sound. Every renderer test has the null audio output and a widget application.
 #include "renderer/MediaGraph.h"
 #include "renderer/RendererHost.h"
+#include "tests/support/TestSupport.h"
 
 #include <QImage>
 #include <atomic>
@@ -37,8 +38,6 @@ std::vector<std::vector<uint8_t>> adtsFrames(const std::string& bytes);
 std::vector<std::vector<uint8_t>> spliceDualMono(const std::vector<std::vector<uint8_t>>& main,
                                                  const std::vector<std::vector<uint8_t>>& sub);
 
-// Dominant tone of one channel of interleaved stereo samples (zero-crossing count).
-double toneHz(const std::vector<int16_t>& stereo, int channel, int rate = 48000);
 double rms(const std::vector<int16_t>& stereo, int channel);
 
 // Mean colour of a rectangle of a picture.

@@ -39,6 +39,15 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(out);
 }
 
+double toneHz(const std::vector<int16_t>& s, int channel, int rate) {
+    const size_t frames = s.size() / 2;
+    if (frames < 2) return 0;
+    int crossings = 0;
+    for (size_t i = 1; i < frames; ++i)
+        if ((s[2 * (i - 1) + channel] < 0) != (s[2 * i + channel] < 0)) ++crossings;
+    return crossings / 2.0 / (double(frames) / rate);
+}
+
 int runCommand(const std::string& command, std::string* output) {
     FILE* p = popen(command.c_str(), "r");
     if (!p) return -1;

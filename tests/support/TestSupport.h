@@ -1,8 +1,10 @@
 #pragma once
 // Helpers shared by every test suite.
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kobal::test {
 
@@ -20,6 +22,9 @@ std::string sourceDir();
 // Whole-file helpers for tests.
 std::string readFile(const std::string& path);
 bool writeFile(const std::string& path, const std::string& bytes);
+
+// Dominant tone of one channel of interleaved stereo samples (zero-crossing count).
+double toneHz(const std::vector<int16_t>& stereo, int channel, int rate = 48000);
 
 // Runs a shell command, returns its exit status and (optionally) its standard output.
 int runCommand(const std::string& command, std::string* output = nullptr);
