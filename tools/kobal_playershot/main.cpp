@@ -19,6 +19,7 @@
 #include "media/PlaybackPanel.h"
 #include "media/PlaylistWindow.h"
 #include "platform/Registry.h"
+#include "tools/PlayerToolSetup.h"
 #include "tools/PrivateInstallFolder.h"
 #include "ui/ChannelPopup.h"
 #include "ui/HoverButton.h"
@@ -26,7 +27,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
@@ -76,10 +76,7 @@ int main(int argc, char** argv) {
     tools::PrivateInstallFolder scope("playershot");
     setenv("KOBAL_AUDIO", "null", 0);
     QApplication app(argc, argv);
-    QFile config(QString::fromLocal8Bit(qgetenv("KOBAL_HOME")) + "/config.ini");
-    if (config.open(QIODevice::WriteOnly))
-        config.write(QString("[SETUP]\nAREA_NUM=%1\n").arg(area).toUtf8());
-    config.close();
+    tools::writeAreaSetup(area);
     const QString recordings = QString::fromLocal8Bit(qgetenv("KOBAL_HOME")) + "/rec";
     Registry::write("rec_Dir", recordings.toStdString());
 

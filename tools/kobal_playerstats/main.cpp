@@ -22,6 +22,7 @@
 #include "app/PlayerCommands.h"
 #include "renderer/MediaGraph.h"
 #include "renderer/Presenter.h"
+#include "tools/PlayerToolSetup.h"
 #include "tools/PrivateInstallFolder.h"
 
 #include <QAbstractNativeEventFilter>
@@ -219,10 +220,7 @@ int main(int argc, char** argv) {
     tools::PrivateInstallFolder scope("playerstats");
     setenv("KOBAL_AUDIO", "null", 0);
     QApplication app(argc, argv);
-    QFile config(QString::fromLocal8Bit(qgetenv("KOBAL_HOME")) + "/config.ini");
-    if (config.open(QIODevice::WriteOnly))
-        config.write(QString("[SETUP]\nAREA_NUM=%1\n").arg(area).toUtf8());
-    config.close();
+    tools::writeAreaSetup(area);
 
     QElapsedTimer clock;
     clock.start();
