@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ pkg-config ninja-build \
 	qt6-base-dev qt6-multimedia-dev \
 	libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg \
-	libcurl4-openssl-dev libudev-dev \
+	libcurl4-openssl-dev libudev-dev libxcb1-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	python3-pyftpdlib \
 	fonts-ipafont-gothic fonts-ipafont-mincho \

@@ -1,5 +1,7 @@
 #include "VideoWindow.h"
 
+#include "platform/ScreenBlit.h"
+
 #include <QMetaObject>
 #include <QPainter>
 #include <QResizeEvent>
@@ -26,7 +28,7 @@ void VideoWindow::present(QImage picture) {
             this,
             [this] {
                 updatePending_ = false;
-                update();
+                if (!blitToScreen(this, currentPicture())) update();
             },
             Qt::QueuedConnection);
 }

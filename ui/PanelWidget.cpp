@@ -1,5 +1,7 @@
 #include "ui/PanelWidget.h"
 
+#include "platform/ScreenBlit.h"
+
 #include <QPainter>
 
 namespace kobal {
@@ -17,7 +19,7 @@ void PanelWidget::refresh() {
 
 void PanelWidget::refreshNow() {
     picture_ = render(size(), devicePixelRatioF());
-    repaint();
+    if (!blitToScreen(this, picture_)) repaint();
 }
 
 void PanelWidget::paintEvent(QPaintEvent*) {
