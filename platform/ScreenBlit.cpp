@@ -95,6 +95,9 @@ bool blitToScreen(QWidget* widget, const QImage& picture) {
     if (picture.format() != QImage::Format_RGB32 || picture.bytesPerLine() != picture.width() * 4)
         return false;
     const qreal dpr = widget->devicePixelRatioF();
+    // At a fractional ratio the window system rounds positions its own way: a pixel off would
+    // show, so only whole ratios go this way.
+    if (dpr != qreal(qRound(dpr))) return false;
     if (picture.size() != widget->size() * dpr || picture.sizeInBytes() > kMostBytes) return false;
     QWidget* top = widget->window();
     if (!top || top->isMinimized() || !top->internalWinId()) return false;
