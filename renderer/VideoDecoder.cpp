@@ -1,5 +1,8 @@
 #include "VideoDecoder.h"
 
+#include <algorithm>
+#include <cstdint>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/imgutils.h>
@@ -27,22 +30,29 @@ bool containsNal(const uint8_t* d, size_t n, int type) {
 }
 
 namespace {
+// NAL unit payload without its emulation prevention bytes, cut at `most` bytes (appendEscaped
+// puts them back).
+std::vector<uint8_t> unescape(const uint8_t* d, size_t n, size_t most = SIZE_MAX) {
+    std::vector<uint8_t> out;
+    out.reserve(std::min(n, most));
+    int zeros = 0;
+    for (size_t i = 0; i < n && out.size() < most; ++i) {
+        if (zeros >= 2 && d[i] == 3) {
+            zeros = 0;
+            continue;
+        }
+        out.push_back(d[i]);
+        zeros = d[i] == 0 ? zeros + 1 : 0;
+    }
+    return out;
+}
+
 // Exp-Golomb fields of a NAL unit's payload, read after emulation prevention bytes are taken
 // out; only the start of a unit is ever needed. Reading past the end yields zeros and marks
 // the reader bad.
 class BitReader {
 public:
-    BitReader(const uint8_t* d, size_t n) {
-        int zeros = 0;
-        for (size_t i = 0; i < n && rbsp_.size() < kMaxBytes; ++i) {
-            if (zeros >= 2 && d[i] == 3) {
-                zeros = 0;
-                continue;
-            }
-            rbsp_.push_back(d[i]);
-            zeros = d[i] == 0 ? zeros + 1 : 0;
-        }
-    }
+    BitReader(const uint8_t* d, size_t n) : rbsp_(unescape(d, n, kMaxBytes)) {}
     bool ok() const { return !bad_; }
     size_t position() const { return pos_; }
     uint32_t bit() {
@@ -80,22 +90,6 @@ private:
     size_t pos_ = 0;
     bool bad_ = false;
 };
-
-// NAL unit payload without its emulation prevention bytes, and back.
-std::vector<uint8_t> unescape(const uint8_t* d, size_t n) {
-    std::vector<uint8_t> out;
-    out.reserve(n);
-    int zeros = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (zeros >= 2 && d[i] == 3) {
-            zeros = 0;
-            continue;
-        }
-        out.push_back(d[i]);
-        zeros = d[i] == 0 ? zeros + 1 : 0;
-    }
-    return out;
-}
 
 void appendEscaped(const std::vector<uint8_t>& rbsp, std::vector<uint8_t>& out) {
     int zeros = 0;
